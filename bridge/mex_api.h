@@ -1,0 +1,58 @@
+#pragma once
+// The host calls a gateway makes. When a host's own mex.h is on the include path (Octave's mkoctfile,
+// a user's MATLAB) it supplies them; otherwise they are declared here with the names and widths of
+// MATLAB's 32-bit-size ABI, which is what the .mexa64 and .mexw64 files link against.
+
+#include <cstddef>
+
+#if !defined(GCK_OWN_MEX_API) && __has_include(<mex.h>)
+#include <mex.h>
+#else
+#define GCK_OWN_MEX_API 1
+
+#if defined(_WIN32)
+#define GCK_MEX_ENTRY __declspec(dllexport)
+#else
+#define GCK_MEX_ENTRY __attribute__((visibility("default")))
+#endif
+
+extern "C" {
+typedef struct mxArray_tag mxArray;
+
+// The host's class identifiers, in the host's own numbering.
+typedef enum {
+  mxUNKNOWN_CLASS = 0,
+  mxCELL_CLASS,
+  mxSTRUCT_CLASS,
+  mxLOGICAL_CLASS,
+  mxCHAR_CLASS,
+  mxVOID_CLASS,
+  mxDOUBLE_CLASS,
+  mxSINGLE_CLASS,
+  mxINT8_CLASS,
+  mxUINT8_CLASS,
+  mxINT16_CLASS,
+  mxUINT16_CLASS,
+  mxINT32_CLASS,
+  mxUINT32_CLASS,
+  mxINT64_CLASS,
+  mxUINT64_CLASS,
+  mxFUNCTION_CLASS
+} mxClassID;
+
+typedef enum { mxREAL = 0, mxCOMPLEX } mxComplexity;
+
+mxClassID mxGetClassID(const mxArray* array);
+size_t mxGetM(const mxArray* array);
+size_t mxGetN(const mxArray* array);
+double* mxGetPr(const mxArray* array);
+void* mxGetData(const mxArray* array);
+double mxGetScalar(const mxArray* array);
+mxArray* mxCreateNumericMatrix_700(int rows, int cols, mxClassID class_id, mxComplexity complexity);
+void mexErrMsgTxt(const char* message);
+
+GCK_MEX_ENTRY void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]);
+}
+
+#define mxCreateNumericMatrix mxCreateNumericMatrix_700
+#endif

@@ -1,0 +1,79 @@
+#pragma once
+// A host array owned by a test: made from values, handed to a deliverable, read back.
+
+#include <cstring>
+#include <stdexcept>
+#include <vector>
+
+#include "bridge/class_id.h"
+#include "host/host_api.h"
+
+namespace gck::host {
+
+class Array {
+ public:
+  Array() = default;
+  explicit Array(mxArray* adopted) : raw_(adopted) {}
+  Array(mxClassID class_id, const std::vector<size_t>& dims) : raw_(NewArray(class_id, dims)) {}
+  Array(Array&& other) noexcept : raw_(other.raw_) { other.raw_ = nullptr; }
+  Array& operator=(Array&& other) noexcept {
+    if (this != &other) {
+      DestroyArray(raw_);
+      raw_ = other.raw_;
+      other.raw_ = nullptr;
+    }
+    return *this;
+  }
+  Array(const Array& other) : raw_(other.raw_ ? NewArray(other.class_id(), other.dims()) : nullptr) {
+    if (raw_ && other.bytes() > 0) std::memcpy(mxGetData(raw_), mxGetData(other.raw_), bytes());
+  }
+  Array& operator=(const Array& other) { return *this = Array(other); }
+  ~Array() { DestroyArray(raw_); }
+
+  // An array of T's class with the given dimensions and values in column-major order.
+  template <class T>
+  static Array Of(const std::vector<size_t>& dims, const std::vector<T>& values) {
+    Array array(static_cast<mxClassID>(ClassOf<T>::value), dims);
+    if (values.size() != array.count()) throw std::invalid_argument("value count != element count");
+    if (!values.empty()) std::memcpy(mxGetData(array.raw_), values.data(), values.size() * sizeof(T));
+    return array;
+  }
+  template <class T>
+  static Array Matrix(size_t rows, size_t cols, const std::vector<T>& values) {
+    return Of<T>({rows, cols}, values);
+  }
+  template <class T>
+  static Array Scalar(T value) {
+    return Of<T>({1, 1}, {value});
+  }
+  static Array Logical(bool value) {
+    Array array(mxLOGICAL_CLASS, {1, 1});
+    *static_cast<unsigned char*>(mxGetData(array.raw_)) = value ? 1 : 0;
+    return array;
+  }
+
+  template <class T>
+  std::vector<T> Values() const {
+    if (ElementBytes(class_id()) != sizeof(T)) throw std::invalid_argument("element width differs");
+    std::vector<T> values(count());
+    if (!values.empty()) std::memcpy(values.data(), mxGetData(raw_), values.size() * sizeof(T));
+    return values;
+  }
+  template <class T>
+  T* Data() {
+    return static_cast<T*>(mxGetData(raw_));
+  }
+
+  mxArray* raw() const { return raw_; }
+  mxClassID class_id() const { return mxGetClassID(raw_); }
+  std::vector<size_t> dims() const { return DimsOf(raw_); }
+  size_t rows() const { return mxGetM(raw_); }
+  size_t cols() const { return mxGetN(raw_); }
+  size_t count() const { return ElementCount(raw_); }
+  size_t bytes() const { return count() * ElementBytes(class_id()); }
+
+ private:
+  mxArray* raw_ = nullptr;
+};
+
+}  // namespace gck::host
