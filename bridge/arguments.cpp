@@ -28,6 +28,14 @@ void RequireNonEmpty(const mxArray* array, const char* name) {
   if (ShapeOf(array).count() == 0) Failf("%s must not be empty.", name);
 }
 
+void RequireAtLeast(const mxArray* array, int64_t needed, const char* name) {
+  const int64_t count = ShapeOf(array).count();
+  if (count < needed) {
+    Failf("%s holds %lld elements; this call needs at least %lld.", name,
+          static_cast<long long>(count), static_cast<long long>(needed));
+  }
+}
+
 bool FirstByteIsSet(const mxArray* array, const char* name) {
   RequireNonEmpty(array, name);
   return static_cast<const unsigned char*>(DataOf(array))[0] != 0;

@@ -56,6 +56,9 @@ T FirstElement(const mxArray* array, const char* name) {
   return ViewOf<const T>(array, name).data[0];
 }
 
+// Refuses an array of fewer than `needed` elements, naming what the call needs.
+void RequireAtLeast(const mxArray* array, int64_t needed, const char* name);
+
 // A logical argument: its first byte, nonzero meaning true.
 bool FirstByteIsSet(const mxArray* array, const char* name);
 
