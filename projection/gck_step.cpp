@@ -8,10 +8,6 @@
 namespace gck {
 namespace {
 
-// The shift below which a vertical chain is walked element by element: shorter runs of independent
-// elements do not fill a vector.
-constexpr ptrdiff_t kShortestVectorRun = 8;
-
 // Unsigned arithmetic wraps in the element width without signed overflow.
 template <class T, bool kPositive>
 inline T Combine(T x, T x_partner, T y_partner) {
@@ -40,20 +36,51 @@ void HorizontalPlane(const T* x, T* y, ptrdiff_t rows, ptrdiff_t first_col, ptrd
   }
 }
 
-// Vertical step: within a column each element depends on the one delta rows above, so the rows go in
-// blocks of delta, each block computed at once from the block above it.
+// One column of a vertical step with a short shift: the last kDelta results ride in registers, so
+// the chain does not wait on a store and reload of the value it has just written.
+template <class T, bool kPositive, int kDelta>
+void ShortShiftColumn(const T* x, T* y, ptrdiff_t first_row, ptrdiff_t last_row) {
+  T carry[kDelta];
+  for (int j = 0; j < kDelta; ++j) carry[j] = y[first_row - kDelta + j];
+  ptrdiff_t r = first_row;
+  for (; r + kDelta - 1 <= last_row; r += kDelta) {
+    for (int j = 0; j < kDelta; ++j) {
+      carry[j] = Combine<T, kPositive>(x[r + j], x[r + j - kDelta], carry[j]);
+      y[r + j] = carry[j];
+    }
+  }
+  for (int j = 0; r + j <= last_row; ++j) {
+    y[r + j] = Combine<T, kPositive>(x[r + j], x[r + j - kDelta], carry[j]);
+  }
+}
+
+template <class T, bool kPositive, int kDelta>
+void ShortShiftPlane(const T* x, T* y, ptrdiff_t rows, ptrdiff_t cols, ptrdiff_t first_row,
+                     ptrdiff_t last_row) {
+  for (ptrdiff_t c = 1; c < cols; ++c) {  // column 0 is never computed
+    ShortShiftColumn<T, kPositive, kDelta>(x + c * rows, y + c * rows, first_row, last_row);
+  }
+}
+
+// Vertical step: within a column each element depends on the one delta rows above. Shifts of 8 and
+// more go in blocks of delta rows, each block computed at once from the block above it; shorter
+// blocks would not fill a vector, so short shifts walk their chains element by element.
 template <class T, bool kPositive>
 void VerticalPlane(const T* x, T* y, ptrdiff_t rows, ptrdiff_t cols, ptrdiff_t first_row,
                    ptrdiff_t last_row, ptrdiff_t delta) {
-  for (ptrdiff_t c = 1; c < cols; ++c) {  // column 0 is never computed
+  switch (delta) {
+    case 1: return ShortShiftPlane<T, kPositive, 1>(x, y, rows, cols, first_row, last_row);
+    case 2: return ShortShiftPlane<T, kPositive, 2>(x, y, rows, cols, first_row, last_row);
+    case 3: return ShortShiftPlane<T, kPositive, 3>(x, y, rows, cols, first_row, last_row);
+    case 4: return ShortShiftPlane<T, kPositive, 4>(x, y, rows, cols, first_row, last_row);
+    case 5: return ShortShiftPlane<T, kPositive, 5>(x, y, rows, cols, first_row, last_row);
+    case 6: return ShortShiftPlane<T, kPositive, 6>(x, y, rows, cols, first_row, last_row);
+    case 7: return ShortShiftPlane<T, kPositive, 7>(x, y, rows, cols, first_row, last_row);
+    default: break;
+  }
+  for (ptrdiff_t c = 1; c < cols; ++c) {
     const T* x_col = x + c * rows;
     T* y_col = y + c * rows;
-    if (delta < kShortestVectorRun) {
-      for (ptrdiff_t r = first_row; r <= last_row; ++r) {
-        y_col[r] = Combine<T, kPositive>(x_col[r], x_col[r - delta], y_col[r - delta]);
-      }
-      continue;
-    }
     for (ptrdiff_t r = first_row; r <= last_row; r += delta) {
       const ptrdiff_t count = std::min(delta, last_row - r + 1);
       IndependentRun<T, kPositive>(x_col + r, x_col + r - delta, y_col + r - delta, y_col + r,
