@@ -21,7 +21,15 @@ class CallError {
 };
 
 [[noreturn]] void Fail(const char* message);
+#if defined(__MINGW32__)
+// The Windows build formats with mingw's C99 printf (__USE_MINGW_ANSI_STDIO), which the compiler
+// knows as gnu_printf; its plain "printf" would be the Microsoft runtime's, without %zu.
+[[noreturn]] void Failf(const char* format, ...) __attribute__((format(gnu_printf, 1, 2)));
+#elif defined(_MSC_VER)
+[[noreturn]] void Failf(const char* format, ...);
+#else
 [[noreturn]] void Failf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+#endif
 
 struct Call {
   int nlhs;

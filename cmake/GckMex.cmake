@@ -16,6 +16,19 @@ function(gck_add_mex name)
       -Wl,--version-script=${PROJECT_SOURCE_DIR}/cmake/mex.map
       -Wl,--no-undefined)
     target_link_libraries(${name} PRIVATE mx mex -Wl,--no-as-needed mat -Wl,--as-needed)
+  elseif(GCK_FLAVOUR STREQUAL "windows")
+    # A DLL exporting only mexFunction (declared dllexport), importing the host's calls from libmx.dll
+    # and libmex.dll; the runtimes are linked in statically by the toolchain file.
+    set_target_properties(${name} PROPERTIES SUFFIX ".mexw64")
+    target_link_libraries(${name} PRIVATE ${GCK_HOST_IMPORT_LIBS})
+    add_dependencies(${name} gck_host_imports)
+  elseif(GCK_FLAVOUR STREQUAL "octave")
+    # Octave's mex.h declares mexFunction without a visibility, so the gateway's own file is compiled
+    # with default visibility and the version script keeps mexFunction the only export. The host's
+    # calls resolve against the Octave process that loads the file.
+    set_target_properties(${name} PROPERTIES SUFFIX ".mex" NO_SONAME ON
+      CXX_VISIBILITY_PRESET default)
+    target_link_options(${name} PRIVATE -Wl,--version-script=${PROJECT_SOURCE_DIR}/cmake/mex.map)
   endif()
   set_property(GLOBAL APPEND PROPERTY GCK_DELIVERABLES ${name})
 endfunction()
