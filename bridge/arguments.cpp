@@ -1,5 +1,6 @@
 #include "bridge/arguments.h"
 
+#include <cmath>
 #include <limits>
 
 namespace gck {
@@ -45,6 +46,14 @@ double ScalarOf(const mxArray* array, const char* name) {
   RequireNonEmpty(array, name);
   if (ElementSize(ClassOfArgument(array)) == 0) Failf("%s must be a numeric scalar.", name);
   return mxGetScalar(array);
+}
+
+int64_t TruncatedScalarOf(const mxArray* array, const char* name) {
+  const double value = ScalarOf(array, name);
+  if (!(std::fabs(value) < 9223372036854775808.0)) {
+    Failf("%s must be a finite number below 2^63 in magnitude.", name);
+  }
+  return static_cast<int64_t>(value);
 }
 
 void ReadDebugFlag(const mxArray* array) {

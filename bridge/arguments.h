@@ -65,6 +65,10 @@ bool FirstByteIsSet(const mxArray* array, const char* name);
 // A numeric scalar read through the host's scalar accessor, after making sure it has an element.
 double ScalarOf(const mxArray* array, const char* name);
 
+// A numeric scalar truncated toward zero, as the gateways without class checks read their
+// parameters. NaN, infinities and magnitudes of 2^63 or more name no integer and are refused.
+int64_t TruncatedScalarOf(const mxArray* array, const char* name);
+
 // The optional debug flag: read as a scalar and nothing more. Anything the host cannot read as a
 // number is passed over, since nothing depends on it.
 void ReadDebugFlag(const mxArray* array);
