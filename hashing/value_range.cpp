@@ -1,6 +1,8 @@
 #include "hashing/value_range.h"
 
 #include <algorithm>
+#include <limits>
+#include <type_traits>
 
 namespace gck {
 namespace {
@@ -9,19 +11,33 @@ namespace {
 // reduction to run at full vector width.
 constexpr int32_t kBlock = 4096;
 
+// Whether every value lies in low..high: one unsigned comparison per value against the span, OR-ed
+// together without a branch so that the loop vectorises (a min/max pair would not for 32-bit lanes).
+template <class V>
+bool BlockWithin(const V* values, int32_t count, V low, V high) {
+  using U = std::make_unsigned_t<V>;
+  const U base = static_cast<U>(low);
+  const U span = static_cast<U>(static_cast<U>(high) - base);
+  U outside = 0;
+  for (int32_t k = 0; k < count; ++k) {
+    const U offset = static_cast<U>(static_cast<U>(values[k]) - base);
+    outside |= offset > span ? U{1} : U{0};
+  }
+  return outside == 0;
+}
+
 }  // namespace
 
 template <class V>
 int32_t FirstOutside(const V* values, int32_t count, int64_t low, int64_t high) {
+  // An empty range, or one that misses V altogether, admits nothing; otherwise clamp it to V.
+  constexpr int64_t kLeast = std::numeric_limits<V>::min(), kMost = std::numeric_limits<V>::max();
+  if (low > high || high < kLeast || low > kMost) return 0;
+  const V narrow_low = static_cast<V>(std::max(low, kLeast));
+  const V narrow_high = static_cast<V>(std::min(high, kMost));
   for (int32_t start = 0; start < count; start += kBlock) {
     const int32_t stop = std::min(count, start + kBlock);
-    V smallest = values[start];
-    V largest = values[start];
-    for (int32_t k = start; k < stop; ++k) {
-      smallest = std::min(smallest, values[k]);
-      largest = std::max(largest, values[k]);
-    }
-    if (int64_t{smallest} >= low && int64_t{largest} <= high) continue;
+    if (BlockWithin(values + start, stop - start, narrow_low, narrow_high)) continue;
     for (int32_t k = start; k < stop; ++k) {
       const int64_t value = values[k];
       if (value < low || value > high) return k;
