@@ -1,0 +1,113 @@
+#include "tools/command_line.h"
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace gck {
+
+const char kUsage[] =
+    "usage: gckmatch match A.png B.png [options]\n"
+    "       gckmatch match --self A.png [options]\n"
+    "Finds for every patch of A its best match in B (or its k best, or its k nearest in A itself)\n"
+    "and writes field.npy, errors.npy, reconstruction.png and errors.png to the output folder.\n"
+    "options:\n"
+    "  -w, --width N   patch width (default 8)\n"
+    "  --k N           matches per patch (default 1)\n"
+    "  --self          match A against itself; the k nearest other patches\n"
+    "  --out DIR       output folder (default gckmatch-out)\n"
+    "  --seed N        random start (default 1); the same seed gives the same field\n"
+    "  --csv           also write field.csv\n"
+    "  --sweeps N      propagation sweeps (default 4)\n"
+    "  --kernels N     Walsh-Hadamard kernels per channel (default 8)\n"
+    "  --bits N        hash table of 2^N buckets (default 16)\n"
+    "  -h, --help      this text\n";
+
+namespace {
+
+bool ParseInt(const std::string& name, const std::string& text, long low, long high, long* value,
+              std::string* error) {
+  char* end = nullptr;
+  errno = 0;
+  const long parsed = std::strtol(text.c_str(), &end, 10);
+  if (text.empty() || *end != '\0' || errno != 0 || parsed < low || parsed > high) {
+    *error = name + " needs a whole number from " + std::to_string(low) + " to " +
+             std::to_string(high) + ", not '" + text + "'";
+    return false;
+  }
+  *value = parsed;
+  return true;
+}
+
+}  // namespace
+
+bool ParseCommand(const std::vector<std::string>& args, MatchCommand* command, std::string* error) {
+  if (args.empty()) {
+    *error = "no command given";
+    return false;
+  }
+  if (args[0] == "-h" || args[0] == "--help") {
+    command->help = true;
+    return true;
+  }
+  if (args[0] != "match") {
+    *error = "unknown command '" + args[0] + "'";
+    return false;
+  }
+  std::vector<std::string> images;
+  for (size_t i = 1; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    const auto value = [&](std::string* out) {
+      if (i + 1 >= args.size()) {
+        *error = arg + " needs a value";
+        return false;
+      }
+      *out = args[++i];
+      return true;
+    };
+    std::string text;
+    long number = 0;
+    if (arg == "-h" || arg == "--help") {
+      command->help = true;
+    } else if (arg == "--self") {
+      command->self = true;
+    } else if (arg == "--csv") {
+      command->csv = true;
+    } else if (arg == "--out") {
+      if (!value(&command->out_dir)) return false;
+    } else if (arg == "-w" || arg == "--width") {
+      if (!value(&text) || !ParseInt(arg, text, 1, 104, &number, error)) return false;
+      command->options.width = static_cast<int32_t>(number);
+    } else if (arg == "--k") {
+      if (!value(&text) || !ParseInt(arg, text, 1, 64, &number, error)) return false;
+      command->options.k = static_cast<int32_t>(number);
+    } else if (arg == "--seed") {
+      if (!value(&text) || !ParseInt(arg, text, 0, 2147483647, &number, error)) return false;
+      command->options.seed = static_cast<uint64_t>(number);
+    } else if (arg == "--sweeps") {
+      if (!value(&text) || !ParseInt(arg, text, 0, 1000, &number, error)) return false;
+      command->options.sweeps = static_cast<int32_t>(number);
+    } else if (arg == "--kernels") {
+      if (!value(&text) || !ParseInt(arg, text, 1, 64, &number, error)) return false;
+      command->options.kernels = static_cast<int32_t>(number);
+    } else if (arg == "--bits") {
+      if (!value(&text) || !ParseInt(arg, text, 1, 24, &number, error)) return false;
+      command->options.bits = static_cast<int32_t>(number);
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      *error = "unknown option '" + arg + "'";
+      return false;
+    } else {
+      images.push_back(arg);
+    }
+  }
+  if (command->help) return true;
+  const size_t wanted = command->self ? 1 : 2;
+  if (images.size() != wanted) {
+    *error = command->self ? "--self takes one image" : "match takes two images, A and B";
+    return false;
+  }
+  command->image_a = images[0];
+  if (!command->self) command->image_b = images[1];
+  return true;
+}
+
+}  // namespace gck

@@ -1,0 +1,28 @@
+#pragma once
+// The command line of gckmatch: `gckmatch match A B [options]` or `gckmatch match --self A [options]`.
+
+#include <string>
+#include <vector>
+
+#include "matcher/matcher.h"
+
+namespace gck {
+
+struct MatchCommand {
+  std::string image_a;
+  std::string image_b;  // empty with --self
+  bool self = false;
+  bool csv = false;
+  bool help = false;
+  std::string out_dir = "gckmatch-out";
+  MatchOptions options;
+};
+
+// The text printed for --help and after a usage error.
+extern const char kUsage[];
+
+// Parses the arguments after the program name. Returns false with a one-line reason on a bad
+// command, unknown option, missing or malformed value.
+bool ParseCommand(const std::vector<std::string>& args, MatchCommand* command, std::string* error);
+
+}  // namespace gck

@@ -1,0 +1,22 @@
+#pragma once
+// What the command line makes of a field: the reconstruction of A, an error image, a CSV table.
+
+#include <string>
+
+#include "matcher/field.h"
+#include "matcher/image.h"
+
+namespace gck {
+
+// A rebuilt from B: every pixel is the mean, over the patches of A that cover it, of the pixel at the
+// same place in each patch's best match. Pixels of A are covered by at least one patch.
+Image Reconstruct(const Field& field, const Image& b, int32_t rows, int32_t cols);
+
+// One grey pixel per pixel of A: the RMS pixel difference of the best match of the anchor there
+// (of the nearest anchor past the last one), 4 grey levels per unit, clipped at 255.
+Image ErrorImage(const Field& field, int32_t rows, int32_t cols);
+
+// One line per entry: row,col,slot,match_row,match_col,error (0-based; error as in Field).
+bool WriteFieldCsv(const std::string& path, const Field& field, std::string* error);
+
+}  // namespace gck

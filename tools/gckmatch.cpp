@@ -1,0 +1,94 @@
+// gckmatch match A.png B.png [options]: the nearest-neighbour field of A's patches in B, written as
+// .npy files and pictures. Run with --help for the options.
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "matcher/matcher.h"
+#include "tools/command_line.h"
+#include "tools/field_outputs.h"
+#include "tools/image_file.h"
+#include "tools/npy_file.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "gckmatch: %s\n", message.c_str());
+  return 1;
+}
+
+bool WriteOutputs(const gck::MatchCommand& command, const gck::Field& field, const gck::Image& a,
+                  const gck::Image& b, std::string* error) {
+  const std::string dir = command.out_dir + "/";
+  // C order, rows first: field[r][c][s] = (row, column) of match s of the patch at (r, c).
+  std::vector<int32_t> matches(field.anchors() * field.k * 2);
+  std::vector<float> errors(field.anchors() * field.k);
+  for (int32_t r = 0; r < field.rows; ++r) {
+    for (int32_t c = 0; c < field.cols; ++c) {
+      for (int32_t s = 0; s < field.k; ++s) {
+        const size_t from = (r + size_t(c) * field.rows) * field.k + s;
+        const size_t to = (size_t(r) * field.cols + c) * field.k + s;
+        matches[2 * to] = field.match_rows[from];
+        matches[2 * to + 1] = field.match_cols[from];
+        errors[to] = field.errors[from];
+      }
+    }
+  }
+  return gck::WriteNpy(dir + "field.npy", {field.rows, field.cols, field.k, 2}, matches, error) &&
+         gck::WriteNpy(dir + "errors.npy", {field.rows, field.cols, field.k}, errors, error) &&
+         gck::WritePng(dir + "reconstruction.png", gck::Reconstruct(field, b, a.rows, a.cols), error) &&
+         gck::WritePng(dir + "errors.png", gck::ErrorImage(field, a.rows, a.cols), error) &&
+         (!command.csv || gck::WriteFieldCsv(dir + "field.csv", field, error));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  gck::MatchCommand command;
+  std::string error;
+  if (!gck::ParseCommand(std::vector<std::string>(argv + 1, argv + argc), &command, &error)) {
+    std::fprintf(stderr, "gckmatch: %s\n%s", error.c_str(), gck::kUsage);
+    return 2;
+  }
+  if (command.help) {
+    std::fputs(gck::kUsage, stdout);
+    return 0;
+  }
+  gck::Image a, b;
+  if (!gck::ReadImage(command.image_a, &a, &error)) return Fail(error);
+  if (!command.self && !gck::ReadImage(command.image_b, &b, &error)) return Fail(error);
+
+  const Clock::time_point start = Clock::now();
+  // A progress line only once the work has taken a second.
+  command.options.progress = [start](int32_t done, int32_t total) {
+    if (Clock::now() - start < std::chrono::seconds(1)) return;
+    if (done == 0) {
+      std::fprintf(stderr, "gckmatch: projections done\n");
+    } else {
+      std::fprintf(stderr, "gckmatch: sweep %d of %d\n", done, total);
+    }
+  };
+  gck::Field field;
+  try {
+    field = command.self ? gck::MatchSelf(a, command.options)
+                         : gck::MatchImages(a, b, command.options);
+  } catch (const gck::MatchError& e) {
+    return Fail(e.what());
+  }
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+
+  std::error_code made;
+  std::filesystem::create_directories(command.out_dir, made);
+  if (made) return Fail("cannot make the folder '" + command.out_dir + "': " + made.message());
+  if (!WriteOutputs(command, field, a, command.self ? a : b, &error)) return Fail(error);
+  std::printf("matched %d x %d patches of width %d (k = %d) in %.3f s\n", field.cols, field.rows,
+              field.width, field.k, seconds);
+  std::printf("mean RMS patch error: %.4f\n", field.MeanRmsError());
+  std::printf("outputs in %s\n", command.out_dir.c_str());
+  return 0;
+}
