@@ -1,6 +1,7 @@
 #include "matcher/matcher.h"
 
 #include <algorithm>
+#include <cassert>
 #include <limits>
 #include <string>
 #include <vector>
@@ -67,10 +68,12 @@ Lists RandomStart(const Projections& a, const Projections& b, uint32_t length, b
   Lists lists{length, std::vector<uint32_t>(size_t(pixels_a) * length),
               std::vector<uint32_t>(size_t(pixels_a) * length)};
   for (uint32_t p = 0; p < pixels_a; ++p) {
+    uint32_t* list = &lists.matches[size_t(p) * length];
     for (uint32_t s = 0; s < length; ++s) {
+      // Distinct entries, other than p itself within one image; B has enough anchors for them.
       uint32_t q = random.Below(pixels_b);
-      if (self && q == p && pixels_b > 1) q = (q + 1) % pixels_b;
-      lists.matches[size_t(p) * length + s] = q;
+      while ((self && q == p) || std::find(list, list + s, q) != list + s) q = (q + 1) % pixels_b;
+      list[s] = q;
       lists.errors[size_t(p) * length + s] = Distance(a, p, b, q);
     }
   }
@@ -104,7 +107,7 @@ std::vector<float> ExactErrors(const Image& a, const Image& b, int32_t width, co
 }
 
 // The k entries of each list with the smallest exact errors, without repeats and (within one image)
-// without the anchor itself, best first. Short lists are filled with their best entry.
+// without the anchor itself, best first.
 Field BestOfLists(const Lists& lists, const std::vector<float>& errors, const Projections& pa,
                   const Projections& pb, const MatchOptions& options, int32_t channels, bool self) {
   Field field;
@@ -138,16 +141,27 @@ Field BestOfLists(const Lists& lists, const std::vector<float>& errors, const Pr
       field.errors[p * options.k + taken] = error[s];
       if (++taken == options.k) break;
     }
-    for (int32_t t = std::max(taken, 1); t < options.k; ++t) {
-      field.match_rows[p * options.k + t] = field.match_rows[p * options.k];
-      field.match_cols[p * options.k + t] = field.match_cols[p * options.k];
-      field.errors[p * options.k + t] = field.errors[p * options.k];
-    }
+    // The random start gives every list k distinct entries, so the pool always holds k.
+    assert(taken == options.k);
   }
   return field;
 }
 
-Field Run(const Image& a_in, const Image& b_in, const MatchOptions& options, bool self) {
+// Per anchor, the entries of `first` followed by those of `second`.
+Lists Joined(const Lists& first, const Lists& second) {
+  const uint32_t length = first.length + second.length;
+  const size_t anchors = first.matches.size() / first.length;
+  Lists joined{length, std::vector<uint32_t>(anchors * length), std::vector<uint32_t>(anchors * length)};
+  for (size_t p = 0; p < anchors; ++p) {
+    std::copy_n(&first.matches[p * first.length], first.length, &joined.matches[p * length]);
+    std::copy_n(&second.matches[p * second.length], second.length,
+                &joined.matches[p * length + first.length]);
+  }
+  return joined;
+}
+
+Field Run(const Image& a_in, const Image& b_in, const MatchOptions& options, bool self,
+          Field* start_field) {
   CheckMatchable(a_in, b_in, options);
   const int32_t channels = std::max(a_in.channels, b_in.channels);
   const Image a = WithChannels(a_in, channels);
@@ -163,7 +177,8 @@ Field Run(const Image& a_in, const Image& b_in, const MatchOptions& options, boo
   // Within one image the anchor itself enters its own list at distance 0; one more entry keeps k
   // others.
   const uint32_t length = static_cast<uint32_t>(std::max(options.k, options.keep) + (self ? 1 : 0));
-  Lists lists = RandomStart(pa, pb, length, self, options.seed);
+  const Lists start = RandomStart(pa, pb, length, self, options.seed);
+  Lists lists = start;
 
   const uint32_t buckets = uint32_t{1} << options.bits;
   const SlotPolicy policy = SlotPolicy::TwoFixed();
@@ -207,8 +222,15 @@ Field Run(const Image& a_in, const Image& b_in, const MatchOptions& options, boo
     }
     if (options.progress) options.progress(sweep + 1, options.sweeps);
   }
-  const std::vector<float> errors = ExactErrors(a, b, options.width, pb, lists, pa.rows, pa.cols);
-  Field field = BestOfLists(lists, errors, pa, pb, options, channels, self);
+  // The starting entries join the final pick, so no anchor ends worse than it started: the sweeps
+  // rank by projection distance, which can prefer a match with a larger exact error.
+  const Lists pool = Joined(lists, start);
+  const std::vector<float> errors = ExactErrors(a, b, options.width, pb, pool, pa.rows, pa.cols);
+  if (start_field) {
+    *start_field = BestOfLists(start, ExactErrors(a, b, options.width, pb, start, pa.rows, pa.cols),
+                               pa, pb, options, channels, self);
+  }
+  Field field = BestOfLists(pool, errors, pa, pb, options, channels, self);
   if (options.k == 1 && !self) RefineField(a, b, options.refine, &field);
   return field;
 }
@@ -237,21 +259,21 @@ void CheckMatchable(const Image& a, const Image& b, const MatchOptions& options)
   const int32_t side = KernelSide(options.width);
   const uint64_t values = uint64_t(std::min(options.kernels, side * side)) * 3;
   const uint64_t length = uint64_t(std::max(options.k, options.keep) + 1);
+  // Lists start with distinct entries, and within one image none is the anchor itself.
+  const uint64_t anchors_b = uint64_t(b.rows - options.width + 1) * (b.cols - options.width + 1);
+  if (anchors_b < length + 1) fail("too few patches for k = " + std::to_string(options.k));
   for (const Image* image : {&a, &b}) {
     const uint64_t anchors = uint64_t(image->rows - options.width + 1) * (image->cols - options.width + 1);
     if (anchors * std::max(values, length) >= (uint64_t{1} << 31)) fail("images are too large");
   }
 }
 
-Field MatchImages(const Image& a, const Image& b, const MatchOptions& options) {
-  return Run(a, b, options, false);
+Field MatchImages(const Image& a, const Image& b, const MatchOptions& options, Field* start) {
+  return Run(a, b, options, false, start);
 }
 
-Field MatchSelf(const Image& a, const MatchOptions& options) {
-  if (a.rows - options.width + 1 < 2 && a.cols - options.width + 1 < 2 && options.width <= a.rows &&
-      options.width <= a.cols)
-    throw MatchError("the image has a single patch; it has no other patch to match");
-  return Run(a, a, options, true);
+Field MatchSelf(const Image& a, const MatchOptions& options, Field* start) {
+  return Run(a, a, options, true, start);
 }
 
 }  // namespace gck

@@ -35,11 +35,13 @@ class MatchError : public std::runtime_error {
 };
 
 // For every anchor of A, its k best matches among the anchors of B. A grey image matched with a
-// colour one is taken as three equal channels.
-Field MatchImages(const Image& a, const Image& b, const MatchOptions& options);
+// colour one is taken as three equal channels. No anchor's best match has a larger error than its
+// best random starting match, which `start`, when given, receives.
+Field MatchImages(const Image& a, const Image& b, const MatchOptions& options,
+                  Field* start = nullptr);
 
-// For every anchor of A, its k nearest other anchors of A.
-Field MatchSelf(const Image& a, const MatchOptions& options);
+// For every anchor of A, its k nearest other anchors of A (as MatchImages otherwise).
+Field MatchSelf(const Image& a, const MatchOptions& options, Field* start = nullptr);
 
 // Checks that match(a, b) can run with these options; throws MatchError otherwise.
 void CheckMatchable(const Image& a, const Image& b, const MatchOptions& options);

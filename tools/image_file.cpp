@@ -3,12 +3,17 @@
 #include <stb_image.h>
 #include <stb_image_write.h>
 
+#include <fstream>
 #include <memory>
 #include <vector>
 
 namespace gck {
 
 bool ReadImage(const std::string& path, Image* image, std::string* error) {
+  if (!std::ifstream(path, std::ios::binary)) {
+    *error = "cannot open '" + path + "': no such file, or it is not readable";
+    return false;
+  }
   int width = 0, height = 0, stored = 0;
   if (!stbi_info(path.c_str(), &width, &height, &stored)) {
     const char* reason = stbi_failure_reason();

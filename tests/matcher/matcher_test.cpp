@@ -1,0 +1,233 @@
+#include "matcher/matcher.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <set>
+
+#include "matcher/exact_search.h"
+#include "tests/reference/patch_match_reference.h"
+
+namespace gck {
+namespace {
+
+// A smooth scene with texture: a few random waves per channel plus noise, like a photograph.
+Image Scene(std::mt19937& rng, int rows, int cols, int channels) {
+  std::uniform_real_distribution<double> unit(0, 1);
+  Image image = BlankImage(rows, cols, channels);
+  for (int k = 0; k < channels; ++k) {
+    double fr[3], fc[3], ph[3];
+    for (int i = 0; i < 3; ++i) fr[i] = 0.4 * unit(rng), fc[i] = 0.4 * unit(rng), ph[i] = 6.3 * unit(rng);
+    for (int c = 0; c < cols; ++c)
+      for (int r = 0; r < rows; ++r) {
+        double v = 128 + 20 * (unit(rng) - 0.5);
+        for (int i = 0; i < 3; ++i) v += 35 * std::sin(fr[i] * r + fc[i] * c + ph[i]);
+        image.at(r, c, k) = static_cast<uint8_t>(std::min(255.0, std::max(0.0, v)));
+      }
+  }
+  return image;
+}
+
+// `image` moved down and right by (dr, dc), edges repeated, with uniform noise of +-amplitude.
+Image Moved(std::mt19937& rng, const Image& image, int dr, int dc, int amplitude) {
+  Image out = image;
+  for (int k = 0; k < image.channels; ++k)
+    for (int c = 0; c < image.cols; ++c)
+      for (int r = 0; r < image.rows; ++r) {
+        const int v = image.at(std::max(r - dr, 0), std::max(c - dc, 0), k) +
+                      int(rng() % (2 * amplitude + 1)) - amplitude;
+        out.at(r, c, k) = static_cast<uint8_t>(std::min(255, std::max(0, v)));
+      }
+  return out;
+}
+
+float PatchError(int64_t ssd) { return static_cast<float>(std::sqrt(static_cast<double>(ssd))); }
+
+void ExpectErrorsAreExact(const Image& a, const Image& b, const Field& field) {
+  const int rows_b = b.rows - field.width + 1, cols_b = b.cols - field.width + 1;
+  for (int c = 0; c < field.cols; ++c)
+    for (int r = 0; r < field.rows; ++r)
+      for (int s = 0; s < field.k; ++s) {
+        const size_t e = (r + size_t(c) * field.rows) * field.k + s;
+        const int rb = field.match_rows[e], cb = field.match_cols[e];
+        ASSERT_TRUE(rb >= 0 && rb < rows_b && cb >= 0 && cb < cols_b) << rb << "," << cb;
+        ASSERT_EQ(field.errors[e], PatchError(reference::PatchSsd(a, r, c, b, rb, cb, field.width)))
+            << "anchor (" << r << "," << c << ") entry " << s;
+      }
+}
+
+TEST(MatchImages, ErrorsAreTheExactPatchErrorsOfTheMatches) {
+  std::mt19937 rng(21);
+  const Image a = Scene(rng, 40, 52, 3);
+  const Image b = Moved(rng, a, 3, 5, 6);
+  for (int k : {1, 3}) {
+    for (int width : {4, 7}) {
+      MatchOptions options;
+      options.k = k;
+      options.width = width;
+      const Field field = MatchImages(a, b, options);
+      ASSERT_EQ(field.rows, 40 - width + 1);
+      ASSERT_EQ(field.cols, 52 - width + 1);
+      ExpectErrorsAreExact(a, b, field);
+    }
+  }
+}
+
+TEST(MatchImages, NoAnchorEndsWorseThanItsStart) {
+  std::mt19937 rng(22);
+  const Image a = Scene(rng, 37, 45, 3);
+  const Image b = Scene(rng, 41, 39, 3);
+  for (int sweeps : {0, 1, 4}) {
+    MatchOptions options;
+    options.sweeps = sweeps;
+    Field start;
+    const Field field = MatchImages(a, b, options, &start);
+    ExpectErrorsAreExact(a, b, start);
+    for (size_t p = 0; p < field.anchors(); ++p) ASSERT_LE(field.errors[p], start.errors[p]) << p;
+  }
+}
+
+TEST(MatchImages, IdenticalImagesGiveTheZeroErrorIdentity) {
+  std::mt19937 rng(23);
+  for (int channels : {1, 3}) {
+    Image noise = BlankImage(34, 47, channels);
+    for (uint8_t& v : noise.pixels) v = static_cast<uint8_t>(rng());
+    const Field field = MatchImages(noise, noise, MatchOptions());
+    for (int c = 0; c < field.cols; ++c)
+      for (int r = 0; r < field.rows; ++r) {
+        const size_t p = r + size_t(c) * field.rows;
+        ASSERT_EQ(field.errors[p], 0.0f) << r << "," << c;
+        ASSERT_EQ(field.match_rows[p], r);
+        ASSERT_EQ(field.match_cols[p], c);
+      }
+  }
+}
+
+TEST(ExactSearch, FindsTheBruteForceNearestForEveryAnchor) {
+  std::mt19937 rng(24);
+  const struct {
+    int rows, cols, channels, width;
+  } cases[] = {{14, 17, 1, 1}, {19, 15, 3, 3}, {22, 26, 3, 8}, {25, 21, 1, 12}, {18, 20, 3, 5}};
+  for (const auto& t : cases) {
+    const Image a = Scene(rng, t.rows, t.cols, t.channels);
+    const Image b = Moved(rng, Scene(rng, t.rows + 3, t.cols - 2, t.channels), 2, 1, 20);
+    const Field exact = ExactSearch(a, b, t.width);
+    ExpectErrorsAreExact(a, b, exact);
+    for (int c = 0; c < exact.cols; ++c)
+      for (int r = 0; r < exact.rows; ++r)
+        ASSERT_EQ(exact.errors[r + size_t(c) * exact.rows], PatchError(reference::NearestSsd(a, r, c, b, t.width)))
+            << "w=" << t.width << " at (" << r << "," << c << ")";
+  }
+}
+
+TEST(MatchImages, ComesCloseToTheExactSearch) {
+  std::mt19937 rng(25);
+  for (int channels : {1, 3}) {
+    const Image a = Scene(rng, 60, 80, channels);
+    const Image b = Moved(rng, a, 4, 9, 10);
+    const double ours = MatchImages(a, b, MatchOptions()).MeanRmsError();
+    const double floor = ExactSearch(a, b, 8).MeanRmsError();
+    EXPECT_GE(ours, floor);
+    EXPECT_LE(ours, 1.1 * floor) << channels << " channels";
+  }
+}
+
+TEST(MatchImages, KBestListsAreDistinctAndSortedAndNoBetterThanTheNearest) {
+  std::mt19937 rng(26);
+  const Image a = Scene(rng, 30, 36, 3);
+  const Image b = Scene(rng, 33, 31, 3);
+  MatchOptions options;
+  options.k = 4;
+  options.width = 5;
+  const Field field = MatchImages(a, b, options);
+  ExpectErrorsAreExact(a, b, field);
+  for (int c = 0; c < field.cols; ++c)
+    for (int r = 0; r < field.rows; ++r) {
+      const size_t p = r + size_t(c) * field.rows;
+      std::set<std::pair<int, int>> seen;
+      for (int s = 0; s < 4; ++s) {
+        seen.emplace(field.match_rows[p * 4 + s], field.match_cols[p * 4 + s]);
+        if (s > 0) {
+          ASSERT_LE(field.errors[p * 4 + s - 1], field.errors[p * 4 + s]);
+        }
+      }
+      ASSERT_EQ(seen.size(), 4u);
+      ASSERT_GE(field.errors[p * 4], PatchError(reference::NearestSsd(a, r, c, b, 5)));
+    }
+}
+
+TEST(MatchSelf, ListsHoldOtherAnchorsOnly) {
+  std::mt19937 rng(27);
+  const Image a = Scene(rng, 31, 29, 3);
+  for (int k : {1, 3}) {
+    MatchOptions options;
+    options.k = k;
+    options.width = 4;
+    const Field field = MatchSelf(a, options);
+    ExpectErrorsAreExact(a, a, field);
+    for (int c = 0; c < field.cols; ++c)
+      for (int r = 0; r < field.rows; ++r) {
+        const size_t p = r + size_t(c) * field.rows;
+        std::set<std::pair<int, int>> seen;
+        for (int s = 0; s < k; ++s) {
+          const std::pair<int, int> match{field.match_rows[p * k + s], field.match_cols[p * k + s]};
+          ASSERT_NE(match, std::make_pair(r, c));
+          seen.insert(match);
+        }
+        ASSERT_EQ(seen.size(), size_t(k));
+      }
+  }
+}
+
+TEST(MatchImages, SameSeedSameFieldAndGreyMeetsColour) {
+  std::mt19937 rng(28);
+  const Image a = Scene(rng, 27, 33, 1);
+  const Image b = Scene(rng, 29, 30, 3);
+  MatchOptions options;
+  options.width = 6;
+  const Field first = MatchImages(a, b, options);
+  const Field again = MatchImages(a, b, options);
+  EXPECT_EQ(first.match_rows, again.match_rows);
+  EXPECT_EQ(first.match_cols, again.match_cols);
+  EXPECT_EQ(first.errors, again.errors);
+  EXPECT_EQ(first.channels, 3);
+  Image grey_as_colour = BlankImage(a.rows, a.cols, 3);
+  for (int k = 0; k < 3; ++k)
+    std::copy(a.pixels.begin(), a.pixels.end(), grey_as_colour.pixels.begin() + k * a.plane());
+  ExpectErrorsAreExact(grey_as_colour, b, first);
+}
+
+TEST(MatchImages, RejectsWhatItCannotMatch) {
+  const Image small = BlankImage(6, 9, 3);
+  const Image large = BlankImage(20, 20, 1);
+  const auto rejects = [](const Image& a, const Image& b, MatchOptions options) {
+    EXPECT_THROW(MatchImages(a, b, options), MatchError);
+  };
+  MatchOptions options;
+  options.width = 7;
+  rejects(small, large, options);  // taller than A
+  rejects(large, small, options);  // taller than B
+  options.width = 0;
+  rejects(large, large, options);
+  options = MatchOptions();
+  options.k = 0;
+  rejects(large, large, options);
+  options = MatchOptions();
+  options.bits = 30;
+  rejects(large, large, options);
+  Image two_channels = BlankImage(20, 20, 2);
+  rejects(two_channels, large, MatchOptions());
+  options = MatchOptions();
+  options.width = 20;
+  EXPECT_THROW(MatchSelf(large, options), MatchError);  // a single patch has no other to match
+  try {
+    options.width = 7;
+    MatchImages(small, large, options);
+  } catch (const MatchError& e) {
+    EXPECT_STREQ(e.what(), "patch width 7 is larger than a 9 x 6 image");
+  }
+}
+
+}  // namespace
+}  // namespace gck
