@@ -11,28 +11,25 @@
 
 namespace gck::kbest {
 
-// The entry an accepted candidate drops: the lowest slot holding the largest error above 0, found
-// by a running maximum from 0. When every error is 0 it is slot 1 (slot 0 for a one-entry list), so
-// the newcomer still keeps the previous slot-0 entry. *budget is the largest error, the bound any
-// newcomer has to meet, which is why no list's largest error ever grows.
-inline uint32_t WorstSlot(const uint32_t* errors, uint32_t k, uint32_t* budget) {
+// One pass over a list. Returns false when `newcomer` is already in it. Otherwise *worst is the entry
+// a newcomer would drop: the lowest slot holding the largest error above 0, found by a running
+// maximum from 0; when every error is 0 it is slot 1 (slot 0 for a one-entry list), so the newcomer
+// still keeps the previous slot-0 entry. *budget is the largest error, the bound a newcomer has to
+// meet, which is why no list's largest error ever grows.
+inline bool FindWorstSlot(const uint32_t* errors, const uint32_t* matches, uint32_t k,
+                          uint32_t newcomer, uint32_t* worst, uint32_t* budget) {
   uint32_t largest = 0;
-  uint32_t worst = k > 1 ? 1 : 0;
+  uint32_t slot = k > 1 ? 1 : 0;
   for (uint32_t s = 0; s < k; ++s) {
+    if (matches[s] == newcomer) return false;
     if (errors[s] > largest) {
       largest = errors[s];
-      worst = s;
+      slot = s;
     }
   }
+  *worst = slot;
   *budget = largest;
-  return worst;
-}
-
-inline bool Holds(const uint32_t* matches, uint32_t k, uint32_t match) {
-  for (uint32_t s = 0; s < k; ++s) {
-    if (matches[s] == match) return true;
-  }
-  return false;
+  return true;
 }
 
 inline void Commit(uint32_t* errors, uint32_t* matches, uint32_t worst, uint32_t error,
@@ -53,9 +50,8 @@ inline bool CalcSqrDifferenceAndTakeBest(const SweepInputs<T>& in, uint32_t p, u
   if (q >= in.pixels_b) return false;
   uint32_t* list_errors = errors + static_cast<size_t>(p) * k;
   uint32_t* list_matches = matches + static_cast<size_t>(p) * k;
-  if (Holds(list_matches, k, q)) return false;
-  uint32_t budget;
-  const uint32_t worst = WorstSlot(list_errors, k, &budget);
+  uint32_t worst, budget;
+  if (!FindWorstSlot(list_errors, list_matches, k, q, &worst, &budget)) return false;
   const size_t kernels = in.kernels;
   if (!WithinBudget(in.stack_a + p * kernels, in.stack_b + q * kernels, in.kernels, budget,
                     distance)) {

@@ -19,10 +19,8 @@ inline void CompareDistToInverseCandidate(uint32_t d, uint32_t* errors, uint32_t
                                           uint32_t p, uint32_t q, uint32_t k) {
   uint32_t* list_errors = errors + static_cast<size_t>(q) * k;
   uint32_t* list_matches = matches + static_cast<size_t>(q) * k;
-  if (kbest::Holds(list_matches, k, p)) return;
-  uint32_t budget;
-  const uint32_t worst = kbest::WorstSlot(list_errors, k, &budget);
-  if (d > budget) return;
+  uint32_t worst, budget;
+  if (!kbest::FindWorstSlot(list_errors, list_matches, k, p, &worst, &budget) || d > budget) return;
   kbest::Commit(list_errors, list_matches, worst, d, p);
 }
 
