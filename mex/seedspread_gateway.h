@@ -68,6 +68,43 @@ inline void CheckSweepSignature(const Signature& signature, const Call& call) {
   }
 }
 
+constexpr const char* kSequencyColumnsMessage =
+    "Input sequency order of GCK kernels and sequency levels of GCK kernels must be column "
+    "vectors!";
+
+constexpr const char* kOneImageMessage =
+    "Within one image the target must be the input image: codebook images of the same size, and a "
+    "target projection column for every pixel.";
+
+// The thirteen inputs of the k-best deliverables: the twelve above and k.
+template <class T>
+inline constexpr ClassId kSeedSpreadKBestInputs[] = {
+    ClassId::kUint32, ClassId::kUint32, ClassOf<T>::value, ClassOf<T>::value,
+    ClassId::kUint32, ClassId::kUint32, ClassId::kUint32,  ClassId::kUint32,
+    ClassId::kUint16, ClassId::kUint16, ClassId::kUint16,  ClassId::kLogical,
+    ClassId::kUint32};
+
+// The common checks, then the k-best ones: the two sequency inputs must have at most one column,
+// whatever their length. Returns k.
+inline uint32_t CheckKBestSignature(const Signature& signature, const Call& call) {
+  CheckSweepSignature(signature, call);
+  if (ShapeOf(call.input(kSequencyOrderInput)).cols > 1 ||
+      ShapeOf(call.input(kSequencyLevelsInput)).cols > 1) {
+    Fail(kSequencyColumnsMessage);
+  }
+  return FirstElement<uint32_t>(call.input(kListLengthInput), "kOfKNN");
+}
+
+// k = 0 leaves no list to update, and so does a k of 2^31 or more (a negative count where k is
+// read as signed): such a call does nothing, whatever the other arrays hold.
+inline bool HasLists(uint32_t k) { return k != 0 && k < 0x80000000u; }
+
+// Within one image every match also addresses a list of A, so B must be A pixel for pixel.
+template <class T>
+inline void RequireOneImage(const SweepInputs<T>& in) {
+  if (in.rows_b != in.rows || in.pixels_b != in.rows * in.cols) Fail(kOneImageMessage);
+}
+
 // A sweep's inputs and the two arrays it rewrites in place.
 template <class T>
 struct SweepArguments {

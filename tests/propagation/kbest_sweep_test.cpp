@@ -1,5 +1,6 @@
 // Both k-best sweep cores against the step-by-step references on random problems.
 #include "propagation/kbest_sweep.h"
+#include "propagation/single_best_sweep.h"
 
 #include <gtest/gtest.h>
 
@@ -97,6 +98,34 @@ TEST(KBestSweep, ZeroKOrZeroKernelsDoesNothing) {
   KBestSweep(in, 1, lists.errors.data(), lists.matches.data());
   KBestSelfSweep(in, 1, true, lists.errors.data(), lists.matches.data());
   EXPECT_TRUE(lists == start);
+}
+
+// One-entry lists are the single-best mapping: both sweeps agree whenever the starting matches lie
+// in B.
+template <class T>
+void CompareWithSingleBest(unsigned first_seed) {
+  for (unsigned seed = first_seed; seed < first_seed + 150; ++seed) {
+    ProblemMaker<T> maker(seed);
+    ProblemShape shape;
+    shape.k = 1;
+    shape.hashes = seed % 3;
+    shape.wide_values = seed % 2 == 0;
+    reference::KBestProblem<T> pr = maker.Problem(shape);
+    KBestLists kbest = maker.Lists(pr.rows * pr.cols, static_cast<uint32_t>(pr.codes_b.size()), 1,
+                                   false);
+    KBestLists single = kbest;
+    for (int sweep = 0; sweep < 3; ++sweep) {
+      KBestSweep(testing::InputsOf(pr), 1, kbest.errors.data(), kbest.matches.data());
+      SingleBestSweep(testing::InputsOf(pr), single.errors.data(), single.matches.data());
+      ASSERT_TRUE(kbest == single) << "seed " << seed << " sweep " << sweep;
+      pr.downward = !pr.downward;
+    }
+  }
+}
+
+TEST(KBestSweep, OneEntryListsFollowTheSingleBestSweep) {
+  CompareWithSingleBest<int16_t>(1);
+  CompareWithSingleBest<int32_t>(1);
 }
 
 // Stacks whose values fit in int16 give the int16 and int32 sweeps the same lists.
