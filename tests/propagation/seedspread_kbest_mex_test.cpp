@@ -1,6 +1,7 @@
 // The four k-best deliverables called through their built files.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -91,6 +92,7 @@ struct Deliverable {
 };
 
 std::string NameOf(const ::testing::TestParamInfo<Deliverable>& info) { return info.param.name; }
+void PrintTo(const Deliverable& deliverable, std::ostream* out) { *out << deliverable.name; }
 
 class KBestFile : public ::testing::TestWithParam<Deliverable> {
  protected:
