@@ -52,7 +52,8 @@ void ComputeCodes(const Projections& p, const CodeBook& book, double phase,
     const int32_t width = book.bin_widths[n];
     const std::vector<uint32_t> table = BinTable(width, static_cast<int32_t>(phase * width));
     // The table covers -limit..limit; values are 1-based indices into it, hence the moved base.
-    LookupBinCodes(table.data() + kProjectionLimit + 1, p.plane(book.planes[n]), count, bins.data());
+    LookupBinCodes(table.data() + kProjectionLimit + 1, p.plane(book.planes[n]), count,
+                   bins.data());
     for (int32_t i = 0; i < count; ++i) keys[i] = keys[i] * 0x100000001B3ull + bins[i];
   }
   codes->resize(count);

@@ -20,8 +20,8 @@ struct CodeBook {
 CodeBook MakeCodeBook(const Projections& a, const Projections& b, int32_t binned, double scale,
                       int32_t bits);
 
-// The lookup table of one binned plane: entry x + kProjectionLimit is the bin of value x, with every
-// boundary shifted by `shift` (0 <= shift < width).
+// The lookup table of one binned plane: entry x + kProjectionLimit is the bin of value x, with
+// every boundary shifted by `shift` (0 <= shift < width).
 std::vector<uint32_t> BinTable(int32_t width, int32_t shift);
 
 // codes: one per anchor of p, each in 1..2^book.bits. `phase` in [0, 1) shifts every bin boundary

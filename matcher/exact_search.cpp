@@ -11,9 +11,9 @@
 namespace gck {
 namespace {
 
-// The bound uses projections of the top-left s x s sub-patch (s <= 8, a power of two, so no value is
-// scaled): each kernel has squared norm s^2, and the kernels are orthogonal, so
-// sum_v (Pa_v - Pb_v)^2 <= s^2 * SSD(sub-patch) <= s^2 * SSD(patch).
+// The bound uses projections of the top-left s x s sub-patch (s <= 8, a power of two, so no value
+// is scaled): each kernel has squared norm s^2, and the kernels are orthogonal, so sum_v (Pa_v -
+// Pb_v)^2 <= s^2 * SSD(sub-patch) <= s^2 * SSD(patch).
 constexpr int32_t kBoundKernels = 4;
 
 Image Colour(const Image& image, int32_t channels) {
@@ -52,8 +52,8 @@ Field ExactSearch(const Image& a_in, const Image& b_in, int32_t width) {
   const Image b = Colour(b_in, channels);
   const int32_t side = std::min(KernelSide(width), 8);
   const KernelChain chain = SequencyChain(side, std::min(kBoundKernels, side * side), 1);
-  const Projections pa = Project(a, width, chain);
-  const Projections pb = Project(b, width, chain);
+  const Projections pa = Project(a, width, chain, 0);
+  const Projections pb = Project(b, width, chain, 0);
   const int32_t values = pa.values;
   const uint64_t norm = uint64_t(side) * side;
 
@@ -68,7 +68,8 @@ Field ExactSearch(const Image& a_in, const Image& b_in, int32_t width) {
   }
   std::vector<int32_t> order(pixels_b);
   std::iota(order.begin(), order.end(), 0);
-  std::stable_sort(order.begin(), order.end(), [&](int32_t x, int32_t y) { return dc_b[x] < dc_b[y]; });
+  std::stable_sort(order.begin(), order.end(),
+                   [&](int32_t x, int32_t y) { return dc_b[x] < dc_b[y]; });
   std::vector<int32_t> sorted_dc(pixels_b);
   std::vector<int16_t> sorted_stack(size_t(pixels_b) * values);
   for (int32_t i = 0; i < pixels_b; ++i) {
@@ -100,7 +101,8 @@ Field ExactSearch(const Image& a_in, const Image& b_in, int32_t width) {
       };
       consider(best_q);
       if (ra > 0 && best_of[p - 1] + 1 < pixels_b) consider(best_of[p - 1] + 1);
-      if (ca > 0 && best_of[p - pa.rows] + pb.rows < pixels_b) consider(best_of[p - pa.rows] + pb.rows);
+      if (ca > 0 && best_of[p - pa.rows] + pb.rows < pixels_b)
+        consider(best_of[p - pa.rows] + pb.rows);
 
       int32_t dc_a = 0;
       for (int32_t k = 0; k < channels; ++k) dc_a += pv[k];

@@ -10,12 +10,16 @@ namespace gck {
 struct Image {
   int32_t rows = 0;
   int32_t cols = 0;
-  int32_t channels = 0;          // 1 (grey) or 3 (colour)
-  std::vector<uint8_t> pixels;   // channel k of (r, c) at r + c * rows + k * rows * cols
+  int32_t channels = 0;         // 1 (grey) or 3 (colour)
+  std::vector<uint8_t> pixels;  // channel k of (r, c) at r + c * rows + k * rows * cols
 
   size_t plane() const { return static_cast<size_t>(rows) * cols; }
-  uint8_t at(int32_t r, int32_t c, int32_t k) const { return pixels[r + c * size_t(rows) + k * plane()]; }
-  uint8_t& at(int32_t r, int32_t c, int32_t k) { return pixels[r + c * size_t(rows) + k * plane()]; }
+  uint8_t at(int32_t r, int32_t c, int32_t k) const {
+    return pixels[r + c * size_t(rows) + k * plane()];
+  }
+  uint8_t& at(int32_t r, int32_t c, int32_t k) {
+    return pixels[r + c * size_t(rows) + k * plane()];
+  }
 };
 
 inline Image BlankImage(int32_t rows, int32_t cols, int32_t channels) {

@@ -11,7 +11,8 @@ namespace {
 // sign_i = -1. Entry t is the product of sign_i over the bits i set in t.
 std::vector<int> VectorOfSigns(int32_t side, uint32_t signs) {
   std::vector<int> v(side);
-  for (int32_t t = 0; t < side; ++t) v[t] = (__builtin_popcount(static_cast<uint32_t>(t) & signs) & 1) ? -1 : 1;
+  for (int32_t t = 0; t < side; ++t)
+    v[t] = (__builtin_popcount(static_cast<uint32_t>(t) & signs) & 1) ? -1 : 1;
   return v;
 }
 

@@ -9,7 +9,8 @@
 
 namespace gck {
 
-// The 1D Walsh vector of length `side` (a power of two) with `sequency` sign changes: entries +1/-1.
+// The 1D Walsh vector of length `side` (a power of two) with `sequency` sign changes: entries
+// +1/-1.
 std::vector<int> WalshVector(int32_t side, int32_t sequency);
 
 struct KernelChain {
@@ -26,8 +27,8 @@ struct KernelChain {
 // The first `count` kernels (1 <= count <= side^2) of a walk through the sequency plane that
 // finishes every square of sequencies below s before it enters the next one: (0,0), (0,1), (1,1),
 // (1,0), (2,0), (2,1), (2,2), (1,2), (0,2), (0,3), ... Each move changes one factor to its sequency
-// neighbour, which two Walsh vectors differing in exactly one sign of their binary product form are.
-// end_trim is given to every step.
+// neighbour, which two Walsh vectors differing in exactly one sign of their binary product form
+// are. end_trim is given to every step.
 KernelChain SequencyChain(int32_t side, int32_t count, int32_t end_trim);
 
 // The largest power of two not above `width` (width >= 1).

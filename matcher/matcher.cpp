@@ -15,6 +15,7 @@
 #include "propagation/bounded_distance.h"
 #include "propagation/kbest_self_sweep.h"
 #include "propagation/kbest_sweep.h"
+#include "propagation/single_best_sweep.h"
 
 namespace gck {
 namespace {
@@ -48,7 +49,8 @@ Image WithChannels(const Image& image, int32_t channels) {
 uint32_t Distance(const Projections& a, uint32_t p, const Projections& b, uint32_t q) {
   uint32_t d = kNoDistance;
   const uint32_t values = static_cast<uint32_t>(a.values);
-  if (!WithinBudget(&a.stack[size_t(p) * values], &b.stack[size_t(q) * values], values, kNoDistance, &d))
+  if (!WithinBudget(&a.stack[size_t(p) * values], &b.stack[size_t(q) * values], values, kNoDistance,
+                    &d))
     return kNoDistance;
   return d;
 }
@@ -101,7 +103,8 @@ std::vector<float> ExactErrors(const Image& a, const Image& b, int32_t width, co
                     width, out.data());
     for (int32_t c = 0; c < anchor_cols; ++c)
       for (int32_t r = 0; r < anchor_rows; ++r)
-        errors[(size_t(r) + size_t(c) * anchor_rows) * lists.length + s] = out[r + size_t(c) * a.rows];
+        errors[(size_t(r) + size_t(c) * anchor_rows) * lists.length + s] =
+            out[r + size_t(c) * a.rows];
   }
   return errors;
 }
@@ -125,8 +128,12 @@ Field BestOfLists(const Lists& lists, const std::vector<float>& errors, const Pr
     const uint32_t* matches = &lists.matches[p * lists.length];
     const float* error = &errors[p * lists.length];
     for (uint32_t s = 0; s < lists.length; ++s) order[s] = s;
-    std::stable_sort(order.begin(), order.end(),
-                     [&](uint32_t x, uint32_t y) { return error[x] < error[y]; });
+    // Lists are short: an insertion sort, stable, allocates nothing.
+    for (uint32_t s = 1; s < lists.length; ++s) {
+      for (uint32_t t = s; t > 0 && error[order[t]] < error[order[t - 1]]; --t) {
+        std::swap(order[t], order[t - 1]);
+      }
+    }
     int32_t taken = 0;
     for (uint32_t s : order) {
       const uint32_t q = matches[s];
@@ -151,7 +158,8 @@ Field BestOfLists(const Lists& lists, const std::vector<float>& errors, const Pr
 Lists Joined(const Lists& first, const Lists& second) {
   const uint32_t length = first.length + second.length;
   const size_t anchors = first.matches.size() / first.length;
-  Lists joined{length, std::vector<uint32_t>(anchors * length), std::vector<uint32_t>(anchors * length)};
+  Lists joined{length, std::vector<uint32_t>(anchors * length),
+               std::vector<uint32_t>(anchors * length)};
   for (size_t p = 0; p < anchors; ++p) {
     std::copy_n(&first.matches[p * first.length], first.length, &joined.matches[p * length]);
     std::copy_n(&second.matches[p * second.length], second.length,
@@ -169,8 +177,8 @@ Field Run(const Image& a_in, const Image& b_in, const MatchOptions& options, boo
   const int32_t side = KernelSide(options.width);
   const int32_t kernels = std::min(options.kernels, side * side);
   const KernelChain chain = SequencyChain(side, kernels, 1);
-  const Projections pa = Project(a, options.width, chain);
-  const Projections pb = self ? pa : Project(b, options.width, chain);
+  const Projections pa = Project(a, options.width, chain, options.binned);
+  const Projections pb = self ? pa : Project(b, options.width, chain, options.binned);
   if (options.progress) options.progress(0, options.sweeps);
 
   const CodeBook book = MakeCodeBook(pa, pb, options.binned, options.bin_scale, options.bits);
@@ -217,6 +225,8 @@ Field Run(const Image& a_in, const Image& b_in, const MatchOptions& options, boo
     in.downward = sweep % 2 == 0;
     if (self) {
       KBestSelfSweep(in, length, options.reciprocal, lists.errors.data(), lists.matches.data());
+    } else if (length == 1) {
+      SingleBestSweep(in, lists.errors.data(), lists.matches.data());
     } else {
       KBestSweep(in, length, lists.errors.data(), lists.matches.data());
     }
@@ -263,7 +273,8 @@ void CheckMatchable(const Image& a, const Image& b, const MatchOptions& options)
   const uint64_t anchors_b = uint64_t(b.rows - options.width + 1) * (b.cols - options.width + 1);
   if (anchors_b < length + 1) fail("too few patches for k = " + std::to_string(options.k));
   for (const Image* image : {&a, &b}) {
-    const uint64_t anchors = uint64_t(image->rows - options.width + 1) * (image->cols - options.width + 1);
+    const uint64_t anchors =
+        uint64_t(image->rows - options.width + 1) * (image->cols - options.width + 1);
     if (anchors * std::max(values, length) >= (uint64_t{1} << 31)) fail("images are too large");
   }
 }

@@ -20,9 +20,9 @@ struct MatchOptions {
   int32_t bits = 16;       // hash table of 2^bits buckets
   int32_t sweeps = 4;      // propagation sweeps, alternately downward and upward, new codes each
   int32_t k = 1;           // matches kept per anchor
-  int32_t keep = 1;        // list length the sweeps keep (at least k); the exact error picks from it
-  int32_t refine = 2;      // exact propagation passes over the best matches (k = 1 only)
-  uint64_t seed = 1;       // the random start; the same seed gives the same field
+  int32_t keep = 1;    // list length the sweeps keep (at least k); the exact error picks from it
+  int32_t refine = 2;  // exact propagation passes over the best matches (k = 1 only)
+  uint64_t seed = 1;   // the random start; the same seed gives the same field
   bool reciprocal = true;  // within one image: offer every pixel to the lists of its matches
   // Called after the projections (done = 0) and after each sweep: done of total sweeps.
   std::function<void(int32_t done, int32_t total)> progress;

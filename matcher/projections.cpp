@@ -17,7 +17,8 @@ int32_t ScaleShift(int32_t side) {
 }
 
 template <class T>
-void ProjectChain(const Image& image, const KernelChain& chain, Projections* out) {
+void ProjectChain(const Image& image, const KernelChain& chain, int32_t planes_kept,
+                  Projections* out) {
   const int32_t side = chain.side;
   const int32_t channels = image.channels;
   // 2s - 1 rows and columns of zeros before the image hold the zero-valued seeds of every chain;
@@ -38,6 +39,7 @@ void ProjectChain(const Image& image, const KernelChain& chain, Projections* out
 
   const int32_t shift = ScaleShift(side);
   const size_t anchors = static_cast<size_t>(out->rows) * out->cols;
+  const size_t values = static_cast<size_t>(out->values);
   const int32_t kernels = static_cast<int32_t>(chain.row_sequency.size());
   for (int32_t n = 0; n < kernels; ++n) {
     if (n > 0) {
@@ -46,34 +48,39 @@ void ProjectChain(const Image& image, const KernelChain& chain, Projections* out
       current.swap(next);
     }
     for (int32_t k = 0; k < channels; ++k) {
-      int16_t* to = out->planes.data() + (static_cast<size_t>(n) * channels + k) * anchors;
+      const int32_t v = n * channels + k;
+      int16_t* stack = out->stack.data() + v;
       for (int32_t c = 0; c < out->cols; ++c) {
         const T* from = current.data() + k * plane + (pad + c) * size_t(rows) + pad;
-        for (int32_t r = 0; r < out->rows; ++r) *to++ = static_cast<int16_t>(from[r] >> shift);
+        int16_t* to = stack + size_t(c) * out->rows * values;
+        for (int32_t r = 0; r < out->rows; ++r)
+          to[r * values] = static_cast<int16_t>(from[r] >> shift);
       }
+      if (v >= planes_kept) continue;
+      int16_t* kept = out->planes.data() + v * anchors;
+      for (size_t p = 0; p < anchors; ++p) kept[p] = stack[p * values];
     }
   }
 }
 
 }  // namespace
 
-Projections Project(const Image& image, int32_t width, const KernelChain& chain) {
+Projections Project(const Image& image, int32_t width, const KernelChain& chain,
+                    int32_t planes_kept) {
   assert(chain.side >= 1 && chain.side <= width && width <= std::min(image.rows, image.cols));
   Projections out;
   out.rows = image.rows - width + 1;
   out.cols = image.cols - width + 1;
   out.values = static_cast<int32_t>(chain.row_sequency.size()) * image.channels;
+  const int32_t kept = std::clamp(planes_kept, 0, out.values);
   const size_t anchors = static_cast<size_t>(out.rows) * out.cols;
-  out.planes.assign(anchors * out.values, 0);
+  out.planes_kept = kept;
+  out.planes.resize(anchors * kept);
+  out.stack.resize(anchors * out.values);
   if (chain.side <= 8) {
-    ProjectChain<int16_t>(image, chain, &out);
+    ProjectChain<int16_t>(image, chain, kept, &out);
   } else {
-    ProjectChain<int32_t>(image, chain, &out);
-  }
-  out.stack.resize(out.planes.size());
-  for (int32_t v = 0; v < out.values; ++v) {
-    const int16_t* from = out.plane(v);
-    for (size_t p = 0; p < anchors; ++p) out.stack[p * out.values + v] = from[p];
+    ProjectChain<int32_t>(image, chain, kept, &out);
   }
   return out;
 }

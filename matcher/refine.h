@@ -1,6 +1,6 @@
 #pragma once
-// Exact refinement of a field: propagation sweeps that score neighbours' matches, moved by one pixel,
-// on the exact patch distance.
+// Exact refinement of a field: propagation sweeps that score neighbours' matches, moved by one
+// pixel, on the exact patch distance.
 
 #include <cstdint>
 
@@ -17,8 +17,8 @@ uint32_t PatchSsd(const Image& a, int32_t ra, int32_t ca, const Image& b, int32_
 
 // `passes` sweeps over the anchors of a k = 1 field, alternately in increasing and decreasing
 // column-major order. Each anchor tries the matches of the two neighbours visited just before it,
-// moved one pixel the same way, and keeps whichever has the smallest exact error. Errors never grow.
-// `a` and `b` are the images the field was made from, with equal channel counts.
+// moved one pixel the same way, and keeps whichever has the smallest exact error. Errors never
+// grow. `a` and `b` are the images the field was made from, with equal channel counts.
 void RefineField(const Image& a, const Image& b, int32_t passes, Field* field);
 
 }  // namespace gck

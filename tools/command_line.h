@@ -1,5 +1,6 @@
 #pragma once
-// The command line of gckmatch: `gckmatch match A B [options]` or `gckmatch match --self A [options]`.
+// The command line of gckmatch: `gckmatch match A B [options]` or `gckmatch match --self A
+// [options]`.
 
 #include <string>
 #include <vector>

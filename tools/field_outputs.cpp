@@ -19,7 +19,8 @@ Image Reconstruct(const Field& field, const Image& b, int32_t rows, int32_t cols
         for (int32_t dr = 0; dr < field.width; ++dr) {
           const size_t at = (r + dr) + size_t(c + dc) * rows;
           ++counts[at];
-          for (int32_t k = 0; k < b.channels; ++k) sums[at + k * out.plane()] += b.at(rb + dr, cb + dc, k);
+          for (int32_t k = 0; k < b.channels; ++k)
+            sums[at + k * out.plane()] += b.at(rb + dr, cb + dc, k);
         }
       }
     }
@@ -36,7 +37,8 @@ Image ErrorImage(const Field& field, int32_t rows, int32_t cols) {
   const double per_pixel = std::sqrt(double(field.width) * field.width * field.channels);
   for (int32_t c = 0; c < cols; ++c) {
     for (int32_t r = 0; r < rows; ++r) {
-      const size_t p = std::min(r, field.rows - 1) + size_t(std::min(c, field.cols - 1)) * field.rows;
+      const size_t p =
+          std::min(r, field.rows - 1) + size_t(std::min(c, field.cols - 1)) * field.rows;
       const double rms = field.errors[p * field.k] / per_pixel;
       out.at(r, c, 0) = static_cast<uint8_t>(std::min(255.0, std::round(4 * rms)));
     }

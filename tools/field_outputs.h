@@ -8,8 +8,8 @@
 
 namespace gck {
 
-// A rebuilt from B: every pixel is the mean, over the patches of A that cover it, of the pixel at the
-// same place in each patch's best match. Pixels of A are covered by at least one patch.
+// A rebuilt from B: every pixel is the mean, over the patches of A that cover it, of the pixel at
+// the same place in each patch's best match. Pixels of A are covered by at least one patch.
 Image Reconstruct(const Field& field, const Image& b, int32_t rows, int32_t cols);
 
 // One grey pixel per pixel of A: the RMS pixel difference of the best match of the anchor there

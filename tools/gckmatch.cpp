@@ -41,7 +41,8 @@ bool WriteOutputs(const gck::MatchCommand& command, const gck::Field& field, con
   }
   return gck::WriteNpy(dir + "field.npy", {field.rows, field.cols, field.k, 2}, matches, error) &&
          gck::WriteNpy(dir + "errors.npy", {field.rows, field.cols, field.k}, errors, error) &&
-         gck::WritePng(dir + "reconstruction.png", gck::Reconstruct(field, b, a.rows, a.cols), error) &&
+         gck::WritePng(dir + "reconstruction.png", gck::Reconstruct(field, b, a.rows, a.cols),
+                       error) &&
          gck::WritePng(dir + "errors.png", gck::ErrorImage(field, a.rows, a.cols), error) &&
          (!command.csv || gck::WriteFieldCsv(dir + "field.csv", field, error));
 }
@@ -75,8 +76,8 @@ int main(int argc, char** argv) {
   };
   gck::Field field;
   try {
-    field = command.self ? gck::MatchSelf(a, command.options)
-                         : gck::MatchImages(a, b, command.options);
+    field =
+        command.self ? gck::MatchSelf(a, command.options) : gck::MatchImages(a, b, command.options);
   } catch (const gck::MatchError& e) {
     return Fail(e.what());
   }

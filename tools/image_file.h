@@ -11,7 +11,8 @@ namespace gck {
 // Returns false with a message naming the file when it cannot be read or is no image.
 bool ReadImage(const std::string& path, Image* image, std::string* error);
 
-// Writes a 1- or 3-channel image as PNG. Returns false with a message when the file cannot be written.
+// Writes a 1- or 3-channel image as PNG. Returns false with a message when the file cannot be
+// written.
 bool WritePng(const std::string& path, const Image& image, std::string* error);
 
 }  // namespace gck

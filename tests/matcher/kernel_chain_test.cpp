@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <random>
 #include <set>
@@ -66,34 +67,57 @@ TEST(Projections, EqualDirectKernelSumsAtEveryAnchor) {
   std::mt19937 rng(11);
   const struct {
     int rows, cols, channels, width, kernels;
-  } cases[] = {{6, 5, 1, 1, 1},   {9, 7, 3, 2, 4},    {12, 17, 1, 3, 4},  {13, 11, 3, 4, 16},
+  } cases[] = {{6, 5, 1, 1, 1},    {9, 7, 3, 2, 4},    {12, 17, 1, 3, 4},   {13, 11, 3, 4, 16},
                {20, 23, 1, 5, 16}, {19, 21, 3, 8, 64}, {24, 18, 1, 11, 64}, {33, 35, 3, 16, 40}};
   for (const auto& t : cases) {
     const Image image = RandomImage(rng, t.rows, t.cols, t.channels);
     const KernelChain chain = SequencyChain(KernelSide(t.width), t.kernels, 1);
-    const Projections p = Project(image, t.width, chain);
+    const Projections p = Project(image, t.width, chain, t.kernels * t.channels);
     ASSERT_EQ(p.rows, t.rows - t.width + 1);
     ASSERT_EQ(p.cols, t.cols - t.width + 1);
     ASSERT_EQ(p.values, t.kernels * t.channels);
     const int shift = chain.side == 16 ? 2 : 0;
     for (int n = 0; n < t.kernels; ++n) {
-      const std::vector<int> down = reference::SequencyOrderedWalsh(chain.side, chain.row_sequency[n]);
-      const std::vector<int> across = reference::SequencyOrderedWalsh(chain.side, chain.col_sequency[n]);
+      const std::vector<int> down =
+          reference::SequencyOrderedWalsh(chain.side, chain.row_sequency[n]);
+      const std::vector<int> across =
+          reference::SequencyOrderedWalsh(chain.side, chain.col_sequency[n]);
       for (int k = 0; k < t.channels; ++k) {
         const int v = n * t.channels + k;
         for (int c = 0; c < p.cols; ++c) {
           for (int r = 0; r < p.rows; ++r) {
-            const int64_t exact = (n % 2 ? -1 : 1) * reference::KernelProjection(image, k, r, c, down, across);
+            const int64_t exact =
+                (n % 2 ? -1 : 1) * reference::KernelProjection(image, k, r, c, down, across);
             const int64_t expected = exact >> shift;  // arithmetic: rounds toward minus infinity
             const size_t anchor = r + size_t(c) * p.rows;
             ASSERT_EQ(p.plane(v)[anchor], expected)
-                << t.rows << "x" << t.cols << "x" << t.channels << " w=" << t.width << " kernel " << n
-                << " channel " << k << " at (" << r << "," << c << ")";
+                << t.rows << "x" << t.cols << "x" << t.channels << " w=" << t.width << " kernel "
+                << n << " channel " << k << " at (" << r << "," << c << ")";
             ASSERT_EQ(p.stack[anchor * p.values + v], expected);
           }
         }
       }
     }
+  }
+}
+
+}  // namespace
+}  // namespace gck
+
+namespace gck {
+namespace {
+
+TEST(Projections, KeepsTheLeadingPlanesAsked) {
+  std::mt19937 rng(12);
+  const Image image = RandomImage(rng, 15, 18, 3);
+  const KernelChain chain = SequencyChain(4, 5, 1);
+  const Projections all = Project(image, 4, chain, 15);
+  for (int kept : {0, 2, 6}) {
+    const Projections p = Project(image, 4, chain, kept);
+    EXPECT_EQ(p.planes_kept, kept);
+    EXPECT_EQ(p.stack, all.stack);
+    EXPECT_TRUE(std::equal(p.planes.begin(), p.planes.end(), all.planes.begin()));
+    EXPECT_EQ(p.planes.size(), size_t(kept) * p.rows * p.cols);
   }
 }
 

@@ -18,7 +18,8 @@ Image Scene(std::mt19937& rng, int rows, int cols, int channels) {
   Image image = BlankImage(rows, cols, channels);
   for (int k = 0; k < channels; ++k) {
     double fr[3], fc[3], ph[3];
-    for (int i = 0; i < 3; ++i) fr[i] = 0.4 * unit(rng), fc[i] = 0.4 * unit(rng), ph[i] = 6.3 * unit(rng);
+    for (int i = 0; i < 3; ++i)
+      fr[i] = 0.4 * unit(rng), fc[i] = 0.4 * unit(rng), ph[i] = 6.3 * unit(rng);
     for (int c = 0; c < cols; ++c)
       for (int r = 0; r < rows; ++r) {
         double v = 128 + 20 * (unit(rng) - 0.5);
@@ -116,7 +117,8 @@ TEST(ExactSearch, FindsTheBruteForceNearestForEveryAnchor) {
     ExpectErrorsAreExact(a, b, exact);
     for (int c = 0; c < exact.cols; ++c)
       for (int r = 0; r < exact.rows; ++r)
-        ASSERT_EQ(exact.errors[r + size_t(c) * exact.rows], PatchError(reference::NearestSsd(a, r, c, b, t.width)))
+        ASSERT_EQ(exact.errors[r + size_t(c) * exact.rows],
+                  PatchError(reference::NearestSsd(a, r, c, b, t.width)))
             << "w=" << t.width << " at (" << r << "," << c << ")";
   }
 }

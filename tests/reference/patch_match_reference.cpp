@@ -25,8 +25,8 @@ std::vector<int> SequencyOrderedWalsh(int side, int sequency) {
   return {};
 }
 
-int64_t KernelProjection(const Image& image, int channel, int r, int c, const std::vector<int>& down,
-                         const std::vector<int>& across) {
+int64_t KernelProjection(const Image& image, int channel, int r, int c,
+                         const std::vector<int>& down, const std::vector<int>& across) {
   int64_t sum = 0;
   for (size_t i = 0; i < down.size(); ++i)
     for (size_t j = 0; j < across.size(); ++j)
@@ -48,7 +48,8 @@ int64_t PatchSsd(const Image& a, int ra, int ca, const Image& b, int rb, int cb,
 int64_t NearestSsd(const Image& a, int r, int c, const Image& b, int width) {
   int64_t best = std::numeric_limits<int64_t>::max();
   for (int cb = 0; cb + width <= b.cols; ++cb)
-    for (int rb = 0; rb + width <= b.rows; ++rb) best = std::min(best, PatchSsd(a, r, c, b, rb, cb, width));
+    for (int rb = 0; rb + width <= b.rows; ++rb)
+      best = std::min(best, PatchSsd(a, r, c, b, rb, cb, width));
   return best;
 }
 

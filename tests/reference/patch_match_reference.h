@@ -13,9 +13,10 @@ namespace gck::reference {
 // number `sequency`. side is a power of two.
 std::vector<int> SequencyOrderedWalsh(int side, int sequency);
 
-// sum over i, j < side of down[i] * across[j] * image(r + i, c + j, channel), for the anchor (r, c).
-int64_t KernelProjection(const Image& image, int channel, int r, int c, const std::vector<int>& down,
-                         const std::vector<int>& across);
+// sum over i, j < side of down[i] * across[j] * image(r + i, c + j, channel), for the anchor (r,
+// c).
+int64_t KernelProjection(const Image& image, int channel, int r, int c,
+                         const std::vector<int>& down, const std::vector<int>& across);
 
 // Sum of squared differences between the patch of A at (ra, ca) and that of B at (rb, cb), over
 // every channel.

@@ -1,6 +1,5 @@
 // Runs the built gckmatch program as a user does and checks its exit codes, messages and files.
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -44,7 +43,8 @@ class GckmatchTest : public ::testing::Test {
  protected:
   void SetUp() override {
     dir_ = fs::temp_directory_path() /
-           ("gckmatch_test_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+           ("gckmatch_test_" +
+            std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(dir_);
     fs::create_directories(dir_);
   }
@@ -53,7 +53,8 @@ class GckmatchTest : public ::testing::Test {
   // A small grey or colour PNG of the given size.
   std::string Png(const std::string& name, int rows, int cols, int channels) const {
     Image image = BlankImage(rows, cols, channels);
-    for (size_t i = 0; i < image.pixels.size(); ++i) image.pixels[i] = static_cast<uint8_t>(i * 37 % 251);
+    for (size_t i = 0; i < image.pixels.size(); ++i)
+      image.pixels[i] = static_cast<uint8_t>(i * 37 % 251);
     std::string error;
     EXPECT_TRUE(WritePng(Path(name), image, &error)) << error;
     return Path(name);
@@ -64,15 +65,17 @@ class GckmatchTest : public ::testing::Test {
 TEST_F(GckmatchTest, MatchesTheBundledPair) {
   const std::string data = GCK_DATA_DIR;
   const Outcome run = Gckmatch("match " + data + "/motorcycle_left.png " + data +
-                           "/motorcycle_right.png --out " + Path("out") + " --csv");
+                               "/motorcycle_right.png --out " + Path("out") + " --csv");
   ASSERT_EQ(run.status, 0) << run.output;
   EXPECT_NE(run.output.find("mean RMS patch error: "), std::string::npos) << run.output;
   EXPECT_NE(run.output.find("363 x 243 patches of width 8"), std::string::npos) << run.output;
   const std::string npy = Slurp(Path("out/field.npy"));
   ASSERT_GT(npy.size(), 128u);
   EXPECT_EQ(npy.substr(0, 8), std::string("\x93NUMPY\x01\x00", 8));
-  EXPECT_NE(npy.find("'descr': '<i4', 'fortran_order': False, 'shape': (243, 363, 1, 2), }"), std::string::npos);
-  const size_t header = 10 + static_cast<unsigned char>(npy[8]) + 256 * static_cast<unsigned char>(npy[9]);
+  EXPECT_NE(npy.find("'descr': '<i4', 'fortran_order': False, 'shape': (243, 363, 1, 2), }"),
+            std::string::npos);
+  const size_t header =
+      10 + static_cast<unsigned char>(npy[8]) + 256 * static_cast<unsigned char>(npy[9]);
   EXPECT_EQ(header % 64, 0u);
   EXPECT_EQ(npy.size(), header + 243 * 363 * 2 * 4);
   Image reconstruction;
@@ -93,7 +96,8 @@ TEST_F(GckmatchTest, KNearestWithinOneImage) {
   const Outcome run = Gckmatch("match --self " + a + " --k 3 -w 5 --seed 9 --out " + Path("out"));
   ASSERT_EQ(run.status, 0) << run.output;
   EXPECT_NE(Slurp(Path("out/field.npy")).find("'shape': (26, 37, 3, 2)"), std::string::npos);
-  EXPECT_NE(Slurp(Path("out/errors.npy")).find("'descr': '<f4', 'fortran_order': False, 'shape': (26, 37, 3), }"),
+  EXPECT_NE(Slurp(Path("out/errors.npy"))
+                .find("'descr': '<f4', 'fortran_order': False, 'shape': (26, 37, 3), }"),
             std::string::npos);
 }
 
@@ -111,8 +115,10 @@ TEST_F(GckmatchTest, BadInputEndsWithAClearMessage) {
        "gckmatch: cannot open '" + Path("missing.png") + "': no such file"},
       {match + Path("notes.png") + " " + good, 1,
        "gckmatch: cannot read image '" + Path("notes.png") + "': unknown image type"},
-      {match + good + " " + tiny + " -w 7", 1, "gckmatch: patch width 7 is larger than a 40 x 6 image"},
-      {match + good + " " + good + " -w 0", 2, "gckmatch: -w needs a whole number from 1 to 104, not '0'"},
+      {match + good + " " + tiny + " -w 7", 1,
+       "gckmatch: patch width 7 is larger than a 40 x 6 image"},
+      {match + good + " " + good + " -w 0", 2,
+       "gckmatch: -w needs a whole number from 1 to 104, not '0'"},
       {match + good + " " + good + " --k 2x", 2, "gckmatch: --k needs a whole number"},
       {match + good + " " + good + " --seed", 2, "gckmatch: --seed needs a value"},
       {match + good + " " + good + " --fast", 2, "gckmatch: unknown option '--fast'"},
