@@ -78,8 +78,15 @@ function [nnf, err] = annfield(A, B, opts)
     map(bad) = floor(rand(nnz(bad), 1) * (mb * nb));
   end
   start = map;
-  E = repmat(uint32(4294967295), len, ma * na);
-  Map = uint32(map);
+  % The single-best sweep reads the image size from its error array, the k-best sweeps from the
+  % code image, so the lists are shaped ma x na or len x (ma * na).
+  if len == 1
+    E = repmat(uint32(4294967295), ma, na);
+    Map = uint32(reshape(map, ma, na));
+  else
+    E = repmat(uint32(4294967295), len, ma * na);
+    Map = uint32(map);
+  end
 
   R = 2 ^ bits;
   order = uint16((1:size(SA, 1))');
@@ -103,7 +110,7 @@ function [nnf, err] = annfield(A, B, opts)
   end
 
   % Exact errors of every entry and of every starting entry; each patch keeps its k best.
-  pool = [double(Map); start];
+  pool = [reshape(double(Map), len, []); start];
   perr = zeros(size(pool));
   for s = 1:size(pool, 1)
     perr(s, :) = patch_errors(A, B, w, pool(s, :), ma, na, mb);
