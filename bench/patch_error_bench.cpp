@@ -23,14 +23,18 @@ Scene MakeScene(int planes, bool coherent) {
   std::mt19937 rng(1);
   const size_t count = static_cast<size_t>(kRows) * kCols * planes;
   Scene scene{{kRows, kCols, planes, std::vector<uint8_t>(count)},
-              {kRows, kCols, planes, std::vector<uint8_t>(count)}, {}, {}};
+              {kRows, kCols, planes, std::vector<uint8_t>(count)},
+              {},
+              {}};
   for (auto& pixel : scene.a.pixels) pixel = static_cast<uint8_t>(rng());
   for (auto& pixel : scene.b.pixels) pixel = static_cast<uint8_t>(rng());
   const int last = kRows - kWidth;  // square images: the last corner row and column
   for (int c = 0; c < kCols; ++c) {
     for (int r = 0; r < kRows; ++r) {
-      scene.rows.push_back(static_cast<uint16_t>(1 + (coherent ? std::min(r + 3, last) : rng() % (last + 1))));
-      scene.cols.push_back(static_cast<uint16_t>(1 + (coherent ? std::min(c + 5, last) : rng() % (last + 1))));
+      scene.rows.push_back(
+          static_cast<uint16_t>(1 + (coherent ? std::min(r + 3, last) : rng() % (last + 1))));
+      scene.cols.push_back(
+          static_cast<uint16_t>(1 + (coherent ? std::min(c + 5, last) : rng() % (last + 1))));
     }
   }
   return scene;
@@ -48,7 +52,8 @@ void PlainLoop(const Scene& s, int t, int u, int w, float* out) {
       for (int dx = 0; dx < w; ++dx) {
         for (int dy = 0; dy < w; ++dy) {
           for (int k = 0; k < channels; ++k) {
-            const int d = s.a.pixels[k * p_a + j + dx * m_a + dy] - s.b.pixels[k * p_b + q + dx * m_b + dy];
+            const int d =
+                s.a.pixels[k * p_a + j + dx * m_a + dy] - s.b.pixels[k * p_b + q + dx * m_b + dy];
             sum += d * d;
           }
         }
@@ -96,8 +101,14 @@ void BM_Oracle(benchmark::State& state) {
 }
 
 // Arguments: channels, coherent mapping.
-BENCHMARK(BM_Core)->Args({3, 0})->Args({3, 1})->Args({1, 0})->Args({1, 1})->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PlainLoop)->Args({3, 0})->Args({3, 1})->Args({1, 0})->Args({1, 1})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Core)->Args({3, 0})->Args({3, 1})->Args({1, 0})->Args({1, 1})->Unit(
+    benchmark::kMillisecond);
+BENCHMARK(BM_PlainLoop)
+    ->Args({3, 0})
+    ->Args({3, 1})
+    ->Args({1, 0})
+    ->Args({1, 1})
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Oracle)->Args({3, 0})->Args({1, 0})->Unit(benchmark::kMillisecond);
 
 }  // namespace

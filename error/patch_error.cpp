@@ -37,7 +37,7 @@ class SquaredDifferences {
     uint32_t total = rest_;
 #if defined(__SSE2__)
     __m128i sum = _mm_add_epi32(lanes_, _mm_shuffle_epi32(lanes_, 0x4e));  // lanes + swapped halves
-    sum = _mm_add_epi32(sum, _mm_shuffle_epi32(sum, 0xb1));                 // + swapped neighbours
+    sum = _mm_add_epi32(sum, _mm_shuffle_epi32(sum, 0xb1));                // + swapped neighbours
     total += static_cast<uint32_t>(_mm_cvtsi128_si32(sum));
 #endif
     return static_cast<int32_t>(total);
@@ -79,8 +79,8 @@ void ErrorSweep(const PatchImage& a, const PatchImage& b, const uint16_t* row_ma
     const size_t column = static_cast<size_t>(x) * a_rows;
     for (int32_t y = region.first_row; y < region.end_row; ++y) {
       const size_t j = column + static_cast<size_t>(y);
-      out[j] = PatchError<Channels>(a.pixels + j, a_rows, a_plane, corner(j), b_rows, b_plane,
-                                    width);
+      out[j] =
+          PatchError<Channels>(a.pixels + j, a_rows, a_plane, corner(j), b_rows, b_plane, width);
     }
   }
 }

@@ -19,9 +19,9 @@ constexpr Signature kPatchErrSignature(
     "Usage: outputImage=patcherr_rgb(inputRefImage8u_C3, inputTargetImage8u_C3, rowMapping16u, "
     "colMapping16u, TLboundary16u, BRboundary16u, nWidth16u, debugFlag(opt));\n",
     /*outputs=*/1, kPatchErrInputs, /*optional=*/1,
-    "input and target images must be uint8 matrices, row and column mapping images must be a uint16 "
-    "matrices, top-left and bottom-right of ROI must be a uint16 scalars and kernel size must be a "
-    "uint16 scalar!");
+    "input and target images must be uint8 matrices, row and column mapping images must be a "
+    "uint16 matrices, top-left and bottom-right of ROI must be a uint16 scalars and kernel size "
+    "must be a uint16 scalar!");
 
 // Refuses, before anything is written, a call whose patches would be read outside A, B or the
 // mapping images, or whose sums would pass 32 bits. Positions in messages are 1-based.
@@ -50,16 +50,18 @@ inline void RequirePatchesInside(const PatchImage& a, const PatchImage& b,
     case PatchFault::kNone:
       return;
     case PatchFault::kCrossesA:
-      Failf("The %dx%d patch of pixel (%d, %d) crosses the edge of the %d x %d input image: the "
-            "bottom-right margin must be at least %d.", width, width, row, col, a.rows,
-            a.plane_cols, width - 1);
+      Failf(
+          "The %dx%d patch of pixel (%d, %d) crosses the edge of the %d x %d input image: the "
+          "bottom-right margin must be at least %d.",
+          width, width, row, col, a.rows, a.plane_cols, width - 1);
     case PatchFault::kMappedToZero:
       Failf("Pixel (%d, %d) is mapped to row %d, column %d: mappings are 1-based.", row, col,
             fault.map_row, fault.map_col);
     case PatchFault::kLeavesB:
-      Failf("Pixel (%d, %d) is mapped to row %d, column %d, where a %dx%d patch leaves the %d x %d "
-            "target image.", row, col, fault.map_row, fault.map_col, width, width, b.rows,
-            b.plane_cols);
+      Failf(
+          "Pixel (%d, %d) is mapped to row %d, column %d, where a %dx%d patch leaves the %d x %d "
+          "target image.",
+          row, col, fault.map_row, fault.map_col, width, width, b.rows, b.plane_cols);
   }
 }
 

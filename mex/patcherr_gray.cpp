@@ -1,4 +1,4 @@
-// outputImage = patcherr_gray(inputRefImage8u_C3, inputTargetImage8u_C3, rowMapping16u, colMapping16u, TLboundary16u, BRboundary16u, nWidth16u);
+// out = patcherr_gray(A, B, rowMapping16u, colMapping16u, TLboundary16u, BRboundary16u, nWidth16u);
 #include "mex/patcherr_gateway.h"
 
 namespace {

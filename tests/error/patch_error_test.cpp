@@ -48,8 +48,8 @@ Mapping RandomMapping(std::mt19937& rng, const Image8& a, const Image8& b, int w
   return map;
 }
 
-std::vector<float> Measure(const Image8& a, const Image8& b, const Mapping& map, int t, int u, int width,
-                       int offset = 0) {
+std::vector<float> Measure(const Image8& a, const Image8& b, const Mapping& map, int t, int u,
+                           int width, int offset = 0) {
   const Placed pa(a, offset), pb(b, 15 - offset);
   std::vector<float> out(a.pixels.size() / a.planes, kUntouched);
   PatchErrorImage(pa.view, pb.view, a.planes, map.rows.data(), map.cols.data(), t, u, width,
@@ -94,7 +94,8 @@ TEST(PatchErrorImage, WidestPatchesSumExactlyWithoutOverflow) {
     const int width = MaxPatchWidth(planes);
     Image8 a{width, width, planes, std::vector<uint8_t>(width * width * planes, 0)};
     Image8 b{width, width, planes, std::vector<uint8_t>(width * width * planes, 255)};
-    const Mapping map{std::vector<uint16_t>(width * width, 1), std::vector<uint16_t>(width * width, 1)};
+    const Mapping map{std::vector<uint16_t>(width * width, 1),
+                      std::vector<uint16_t>(width * width, 1)};
     const std::vector<float> got = Measure(a, b, map, 0, width - 1, width);
     const int64_t sum = int64_t{width} * width * planes * 255 * 255;
     ASSERT_LE(sum, INT32_MAX);

@@ -21,7 +21,8 @@ const char kUsage[] =
     "Usage: outputImage=patcherr_rgb(inputRefImage8u_C3, inputTargetImage8u_C3, rowMapping16u, "
     "colMapping16u, TLboundary16u, BRboundary16u, nWidth16u, debugFlag(opt));\n";
 const char kClassMessage[] =
-    "input and target images must be uint8 matrices, row and column mapping images must be a uint16 "
+    "input and target images must be uint8 matrices, row and column mapping images must be a "
+    "uint16 "
     "matrices, top-left and bottom-right of ROI must be a uint16 scalars and kernel size must be a "
     "uint16 scalar!";
 
@@ -34,7 +35,8 @@ Image8 RandomImage(std::mt19937& rng, int rows, int cols, int planes) {
 // A colour image as MATLAB holds it (M x W x 3), or the same memory as one M x 3W matrix.
 Array HostImage(const Image8& image, bool flat = false) {
   const size_t rows = image.rows, cols = image.cols;
-  if (image.planes == 1 || flat) return Array::Matrix<uint8_t>(rows, cols * image.planes, image.pixels);
+  if (image.planes == 1 || flat)
+    return Array::Matrix<uint8_t>(rows, cols * image.planes, image.pixels);
   return Array::Of<uint8_t>({rows, cols, 3}, image.pixels);
 }
 
@@ -51,9 +53,13 @@ struct Scene {
 
   PatchErrCall Call(bool flat = false) const {
     const size_t m = a.rows, n = a.cols;
-    return {HostImage(a, flat), HostImage(b, flat), Array::Matrix<uint16_t>(m, n, rows),
-            Array::Matrix<uint16_t>(m, n, cols), Array::Scalar<uint16_t>(t),
-            Array::Scalar<uint16_t>(u), Array::Scalar<uint16_t>(width)};
+    return {HostImage(a, flat),
+            HostImage(b, flat),
+            Array::Matrix<uint16_t>(m, n, rows),
+            Array::Matrix<uint16_t>(m, n, cols),
+            Array::Scalar<uint16_t>(t),
+            Array::Scalar<uint16_t>(u),
+            Array::Scalar<uint16_t>(width)};
   }
   std::vector<float> Expected() const {
     return reference::PatchErrors(a, b, rows, cols, t, u, width);
@@ -64,7 +70,12 @@ struct Scene {
 Scene RandomScene(std::mt19937& rng, int planes, int width, int t, int u) {
   const int need = std::max(width, 1);
   Scene scene{RandomImage(rng, need + rng() % 17, need + rng() % 17, planes),
-              RandomImage(rng, need + rng() % 17, need + rng() % 17, planes), {}, {}, t, u, width};
+              RandomImage(rng, need + rng() % 17, need + rng() % 17, planes),
+              {},
+              {},
+              t,
+              u,
+              width};
   for (size_t i = 0; i < scene.a.pixels.size() / planes; ++i) {
     scene.rows.push_back(static_cast<uint16_t>(1 + rng() % (scene.b.rows - need + 1)));
     scene.cols.push_back(static_cast<uint16_t>(1 + rng() % (scene.b.cols - need + 1)));
@@ -223,8 +234,13 @@ TEST_P(PatchErrFile, DebugFlagChangesNothingAndInputsStayAsTheyWere) {
 TEST_P(PatchErrFile, RefusesReadsOutsideAnyArrayNamingTheFirstPixel) {
   // A is 8 x 10 per plane, B 6 x 7; w = 3 fits everywhere with u = 2.
   std::mt19937 rng(5);
-  Scene scene{RandomImage(rng, 8, 10, planes()), RandomImage(rng, 6, 7, planes()),
-              std::vector<uint16_t>(80, 4), std::vector<uint16_t>(80, 5), 1, 2, 3};
+  Scene scene{RandomImage(rng, 8, 10, planes()),
+              RandomImage(rng, 6, 7, planes()),
+              std::vector<uint16_t>(80, 4),
+              std::vector<uint16_t>(80, 5),
+              1,
+              2,
+              3};
   ASSERT_EQ(Errors(scene.Call()), scene.Expected());
   const auto refusal = [&](const PatchErrCall& call) { return Refusal(call.inputs()); };
 
@@ -237,7 +253,8 @@ TEST_P(PatchErrFile, RefusesReadsOutsideAnyArrayNamingTheFirstPixel) {
   Scene mapped = scene;
   mapped.rows[3 * 8 + 5] = 0;  // pixel (6, 4), before ...
   mapped.cols[4 * 8 + 1] = 0;  // ... pixel (2, 5) in column-major order
-  EXPECT_EQ(refusal(mapped.Call()), "Pixel (6, 4) is mapped to row 0, column 5: mappings are 1-based.");
+  EXPECT_EQ(refusal(mapped.Call()),
+            "Pixel (6, 4) is mapped to row 0, column 5: mappings are 1-based.");
   mapped = scene;
   mapped.rows[2 * 8 + 3] = 5;  // a 3-row patch from row 5 of 6 leaves B
   EXPECT_EQ(refusal(mapped.Call()),
@@ -256,10 +273,11 @@ TEST_P(PatchErrFile, RefusesReadsOutsideAnyArrayNamingTheFirstPixel) {
   call = scene.Call();
   call.w = Array::Scalar<uint16_t>(planes() == 3 ? 105 : 182);
   call.u = Array::Scalar<uint16_t>(0);
-  EXPECT_EQ(refusal(call),
-            planes() == 3
-                ? "Kernel size 105 is too large: the error sum of a patch fits 32 bits up to width 104."
-                : "Kernel size 182 is too large: the error sum of a patch fits 32 bits up to width 181.");
+  EXPECT_EQ(
+      refusal(call),
+      planes() == 3
+          ? "Kernel size 105 is too large: the error sum of a patch fits 32 bits up to width 104."
+          : "Kernel size 182 is too large: the error sum of a patch fits 32 bits up to width 181.");
   call = scene.Call();
   call.t = Array(mxUINT16_CLASS, {1, 0});
   EXPECT_EQ(refusal(call), "Top-left margin must not be empty.");

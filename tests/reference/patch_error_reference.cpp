@@ -5,7 +5,8 @@
 
 namespace gck::reference {
 
-std::vector<float> PatchErrors(const Image8& a, const Image8& b, const std::vector<uint16_t>& row_map,
+std::vector<float> PatchErrors(const Image8& a, const Image8& b,
+                               const std::vector<uint16_t>& row_map,
                                const std::vector<uint16_t>& col_map, int t, int u, int width) {
   std::vector<float> out(static_cast<size_t>(a.rows) * a.cols, 0.0f);
   for (int col = t; col < a.cols - u; ++col) {
