@@ -8,8 +8,11 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "tools/image_file.h"
+
+#include <stb_image_write.h>
 
 namespace gck {
 namespace {
@@ -89,6 +92,21 @@ TEST_F(GckmatchTest, MatchesTheBundledPair) {
   const std::string csv = Slurp(Path("out/field.csv"));
   EXPECT_EQ(csv.rfind("row,col,slot,match_row,match_col,error\n0,0,0,", 0), 0u);
   EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 1 + 243 * 363);
+}
+
+TEST_F(GckmatchTest, ReadsJpegAndGreyPng) {
+  std::vector<uint8_t> rgb(40 * 30 * 3);
+  for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = static_cast<uint8_t>((i * 7) % 256);
+  ASSERT_TRUE(stbi_write_jpg(Path("a.jpg").c_str(), 40, 30, 3, rgb.data(), 90));
+  const std::string grey = Png("b.png", 28, 35, 1);
+  const Outcome run = Gckmatch("match " + Path("a.jpg") + " " + grey + " -w 6 --out " + Path("out"));
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("35 x 25 patches of width 6"), std::string::npos) << run.output;
+  Image reconstruction;
+  std::string error;
+  ASSERT_TRUE(ReadImage(Path("out/reconstruction.png"), &reconstruction, &error)) << error;
+  EXPECT_EQ(reconstruction.channels, 1);  // made of B's pixels, which are grey
+  EXPECT_EQ(reconstruction.rows, 30);
 }
 
 TEST_F(GckmatchTest, KNearestWithinOneImage) {
