@@ -16,6 +16,15 @@ namespace {
 using gck::Fail;
 using gck::Failf;
 
+// Whether two arrays share any memory: a fill writing into its own codes could turn them into
+// buckets past the table.
+bool Overlap(const gck::ArrayView<uint32_t>& table, const gck::ArrayView<const uint32_t>& codes) {
+  const auto begin = [](const auto& view) { return reinterpret_cast<uintptr_t>(view.data); };
+  const auto end = [](const auto& view) { return reinterpret_cast<uintptr_t>(view.data + view.count()); };
+  return table.count() > 0 && codes.count() > 0 && begin(table) < end(codes) &&
+         begin(codes) < end(table);
+}
+
 // Rows, columns, offset and slots are taken modulo 2^16 after truncation.
 int32_t SixteenBitScalar(const mxArray* array, const char* name) {
   return static_cast<uint16_t>(gck::TruncatedScalarOf(array, name));
@@ -29,6 +38,7 @@ void Body(gck::Call& call) {
   }
   const gck::ArrayView<uint32_t> table = gck::ViewOf<uint32_t>(call.input(0), "Hash table");
   const gck::ArrayView<const uint32_t> codes = gck::ViewOf<const uint32_t>(call.input(1), "Code image");
+  if (Overlap(table, codes)) Fail("Hash table and code image must not share memory.");
   const int64_t bits = gck::TruncatedScalarOf(call.input(2), "Bits");
   const int32_t rows = SixteenBitScalar(call.input(3), "Rows");
   const int32_t cols = SixteenBitScalar(call.input(4), "Columns");

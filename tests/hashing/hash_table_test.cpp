@@ -58,27 +58,6 @@ TEST(HashTableFill, NothingIsVisitedWithoutInnerColumns) {
   }
 }
 
-TEST(HashTableFill, FirstAndLastColumnsAreNeverStored) {
-  // Each pixel has a bucket of its own, so every stored pixel shows up in slot 0.
-  const int rows = 3, cols = 5, bits = 4;
-  std::vector<uint32_t> codes(rows * cols);
-  for (size_t p = 0; p < codes.size(); ++p) codes[p] = static_cast<uint32_t>(p + 1);
-  const std::vector<uint32_t> table =
-      Filled(std::vector<uint32_t>(16 * 2, 0), codes, bits, rows, cols, 0, SlotPolicy::TwoFixed());
-  for (int p = 0; p < rows * cols; ++p) {
-    const bool inner = p >= rows && p < (cols - 1) * rows;
-    EXPECT_EQ(table[p], inner ? static_cast<uint32_t>(p + 1) : 0u) << "pixel " << p;
-  }
-}
-
-TEST(HashTableFill, OffsetMovesTheCodesNotTheStoredIndices) {
-  std::vector<uint32_t> codes(7 + 12, 2);
-  for (size_t k = 7; k < codes.size(); ++k) codes[k] = kSharedCodes[k - 7];
-  const std::vector<uint32_t> prior(2 * 2, kPrior);
-  EXPECT_EQ(Filled(prior, codes, 1, 3, 4, 7, SlotPolicy::TwoFixed()),
-            Filled(prior, kSharedCodes, 1, 3, 4, 0, SlotPolicy::TwoFixed()));
-}
-
 TEST(HashTableFill, SecondCallRepeatsTheFirst) {
   std::mt19937 rng(8);
   const int rows = 17, cols = 23, bits = 3;
