@@ -7,7 +7,8 @@ namespace gck {
 namespace {
 
 // Column c of the summed-area table from column c - 1 (nullptr for the first column).
-inline void TableColumn(const uint8_t* pixels, const uint32_t* previous, uint32_t* column,
+inline void TableColumn(const uint8_t* __restrict pixels, const uint32_t* __restrict previous,
+                        uint32_t* __restrict column,
                         int32_t rows) {
   uint32_t running = 0;
   if (previous == nullptr) {
@@ -20,8 +21,8 @@ inline void TableColumn(const uint8_t* pixels, const uint32_t* previous, uint32_
 // Window sums of one output column from the table columns at its right edge (`right`) and just left
 // of it (`left`, nullptr for output column 0).
 template <class Out>
-inline void SumColumn(const uint32_t* right, const uint32_t* left, int32_t last_row, int32_t width,
-                      Out* out) {
+inline void SumColumn(const uint32_t* __restrict right, const uint32_t* __restrict left,
+                      int32_t last_row, int32_t width, Out* __restrict out) {
   const uint32_t* right_bottom = right + width - 1;
   if (left == nullptr) {
     out[0] = static_cast<Out>(right_bottom[0]);
