@@ -12,9 +12,10 @@ function(gck_add_mex name)
     set_target_properties(${name} PROPERTIES SUFFIX ".mexa64" NO_SONAME ON)
     # mexFunction@@MEX is the only symbol we define for the host; the cores are linked in, and libmat
     # is named though nothing in it is called, as MATLAB's own extensions do.
-    target_link_options(${name} PRIVATE
-      -Wl,--version-script=${PROJECT_SOURCE_DIR}/cmake/mex.map
-      -Wl,--no-undefined)
+    target_link_options(${name} PRIVATE -Wl,--version-script=${PROJECT_SOURCE_DIR}/cmake/mex.map)
+    if(NOT GCK_FUZZ)  # sanitized files take the sanitizers' runtime from the program that loads them
+      target_link_options(${name} PRIVATE -Wl,--no-undefined)
+    endif()
     target_link_libraries(${name} PRIVATE mx mex -Wl,--no-as-needed mat -Wl,--as-needed)
   elseif(GCK_FLAVOUR STREQUAL "windows")
     # A DLL exporting only mexFunction (declared dllexport), importing the host's calls from libmx.dll

@@ -20,6 +20,8 @@ class MexError : public std::runtime_error {
 // A zero-filled array of any class and any number of dimensions (at least two).
 mxArray* NewArray(mxClassID class_id, const std::vector<size_t>& dims);
 void DestroyArray(mxArray* array);
+// False when something wrote into the bytes just before or just after the array's data.
+bool GuardsIntact(const mxArray* array);
 std::vector<size_t> DimsOf(const mxArray* array);
 size_t ElementCount(const mxArray* array);
 size_t ElementBytes(mxClassID class_id);

@@ -75,6 +75,12 @@ CallResult MexFile::Call(int nlhs, const std::vector<const Array*>& inputs) cons
   for (int i = slots; i < slots + kGuardSlots; ++i) {
     if (plhs[i] != kGuard) throw std::logic_error("a deliverable wrote past its output slots");
   }
+  for (const mxArray* array : prhs) {
+    if (!GuardsIntact(array)) throw std::logic_error("a deliverable wrote outside an input array");
+  }
+  for (const mxArray* array : created) {
+    if (!GuardsIntact(array)) throw std::logic_error("a deliverable wrote outside an array it made");
+  }
   // MATLAB keeps what a successful call left in its slots and reclaims everything else.
   for (mxArray* array : created) {
     bool kept = false;

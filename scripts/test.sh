@@ -23,7 +23,7 @@ run_ctest() {
   rm -f "$log"
 }
 
-for suite in linux windows octave; do
+for suite in linux windows octave fuzz; do
   started=$SECONDS
   echo "== $suite suite"
   case $suite in
@@ -32,6 +32,8 @@ for suite in linux windows octave; do
     octave)
       octave-cli --norc --no-history --quiet --path "$root/tests/octave" \
         --eval "run_octave_tests('$octave/mex')" || status=1 ;;
+    # Every deliverable fuzzed through its sanitized built file, briefly; fuzz.sh <seconds> for more.
+    fuzz) bash "$root/scripts/fuzz.sh" 30 || status=1 ;;
   esac
   echo "$suite suite: $((SECONDS - started)) s"
 done
