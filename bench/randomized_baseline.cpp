@@ -4,6 +4,8 @@
 #include <cmath>
 #include <vector>
 
+#include "matcher/refine.h"
+
 namespace gck {
 namespace {
 
@@ -26,25 +28,6 @@ int32_t Below(uint64_t* state, int32_t n) {
   return static_cast<int32_t>(((Next(state) >> 32) * static_cast<uint64_t>(n)) >> 32);
 }
 
-// Sum of squared differences, given up once it exceeds `limit`.
-uint32_t Ssd(const Image& a, int32_t ra, int32_t ca, const Image& b, int32_t rb, int32_t cb,
-             int32_t width, uint32_t limit) {
-  uint32_t sum = 0;
-  for (int32_t k = 0; k < a.channels; ++k) {
-    for (int32_t dc = 0; dc < width; ++dc) {
-      const uint8_t* x = &a.pixels[k * a.plane() + (ca + dc) * size_t(a.rows) + ra];
-      const uint8_t* y = &b.pixels[k * b.plane() + (cb + dc) * size_t(b.rows) + rb];
-      uint32_t column = 0;
-      for (int32_t dr = 0; dr < width; ++dr) {
-        const int32_t d = int32_t(x[dr]) - int32_t(y[dr]);
-        column += static_cast<uint32_t>(d * d);
-      }
-      sum += column;
-      if (sum > limit) return sum;
-    }
-  }
-  return sum;
-}
 
 }  // namespace
 
@@ -64,12 +47,12 @@ Field RandomizedBaseline(const Image& a_in, const Image& b_in, int32_t width, in
       const size_t p = r + size_t(c) * rows;
       mr[p] = Below(&state, rows_b);
       mc[p] = Below(&state, cols_b);
-      cost[p] = Ssd(a, r, c, b, mr[p], mc[p], width, UINT32_MAX);
+      cost[p] = PatchSsd(a, r, c, b, mr[p], mc[p], width, UINT32_MAX);
     }
   }
   const auto improve = [&](size_t p, int32_t r, int32_t c, int32_t rb, int32_t cb) {
     if (rb < 0 || cb < 0 || rb >= rows_b || cb >= cols_b) return;
-    const uint32_t d = Ssd(a, r, c, b, rb, cb, width, cost[p]);
+    const uint32_t d = PatchSsd(a, r, c, b, rb, cb, width, cost[p]);
     if (d < cost[p]) cost[p] = d, mr[p] = rb, mc[p] = cb;
   };
   for (int32_t iteration = 0; iteration < iterations; ++iteration) {
