@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Replays what the fuzz targets found worth keeping through one flavour's built files:
+#   replay_corpus.sh linux|windows [family...]
+# Each family's corpus and seeds under build/fuzz (left by scripts/fuzz.sh) and its recorded
+# findings are called through build/<flavour>/mex with the same checks as the fuzz targets; the
+# Windows files run under wine. Exits non-zero if any call broke a rule.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+flavour=${1:-windows}
+shift || true
+targets=$root/build/fuzz/fuzz/targets.txt
+[[ -f $targets ]] || { echo "no fuzz build: run scripts/fuzz.sh first" >&2; exit 2; }
+dir=$(bash "$root/scripts/build.sh" "$flavour")
+
+replay=("$dir/fuzz/gck_replay_calls")
+as_argument() { printf '%s' "$1"; }
+if [[ $flavour == windows ]]; then
+  replay=(bash "$root/cmake/wine-run.sh" "$dir/wineprefix" "$dir/fuzz/gck_replay_calls.exe")
+  as_argument() { printf 'Z:%s' "${1//\//\\}"; }
+fi
+export GCK_MEX_DIR=$dir/mex
+
+failed=0
+while read -r family members; do
+  if [[ $# -gt 0 && " $* " != *" $family "* ]]; then continue; fi
+  inputs=()
+  for folder in "$root/build/fuzz/corpus/$family" "$root/build/fuzz/seeds/$family" \
+    "$root/fuzz/regressions/$family"; do
+    [[ -d $folder ]] && inputs+=("$(as_argument "$folder")")
+  done
+  [[ ${#inputs[@]} -gt 0 ]] || continue
+  # shellcheck disable=SC2086
+  "${replay[@]}" $members -- "${inputs[@]}" || failed=1
+done <"$targets"
+exit $failed
