@@ -1,9 +1,11 @@
-// write_seeds <folder> <member>...: writes the valid calls of each member of a family (Linux build)
-// as fuzzer inputs, <member>_<n>, with the member byte set to its place in the list.
+// write_seeds <folder> <member>...: writes the valid calls of each member of a family, in the
+// behaviour of the build it is part of, as fuzzer inputs <member>_<n>, with the member byte set to
+// its place in the list.
 #include <cstdio>
 #include <fstream>
 #include <string>
 
+#include "bridge/build_flavour.h"
 #include "fuzz/call_codec.h"
 #include "fuzz/valid_calls.h"
 
@@ -15,7 +17,7 @@ int main(int argc, char** argv) {
   const std::string folder = argv[1];
   for (int member = 0; member + 2 < argc; ++member) {
     const std::string name = argv[member + 2];
-    std::vector<gck::fuzz::CallSpec> calls = gck::fuzz::ValidCalls(name, /*windows_build=*/false);
+    std::vector<gck::fuzz::CallSpec> calls = gck::fuzz::ValidCalls(name, gck::kWindowsBuild);
     if (calls.empty()) {
       std::fprintf(stderr, "no valid calls are known for %s: add them to fuzz/valid_calls.cpp\n",
                    name.c_str());

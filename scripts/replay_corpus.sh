@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Replays what the fuzz targets found worth keeping through one flavour's built files:
 #   replay_corpus.sh linux|windows [family...]
-# Each family's corpus and seeds under build/fuzz (left by scripts/fuzz.sh) and its recorded
-# findings are called through build/<flavour>/mex with the same checks as the fuzz targets; the
+# Each family's corpora and seeds under build/fuzz and build/fuzz-windows (left by scripts/fuzz.sh)
+# and its recorded findings are called through build/<flavour>/mex with the same checks as the fuzz targets; the
 # Windows files run under wine. Exits non-zero if any call broke a rule.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -24,7 +24,7 @@ failed=0
 while read -r family members; do
   if [[ $# -gt 0 && " $* " != *" $family "* ]]; then continue; fi
   inputs=()
-  for folder in "$root/build/fuzz/corpus/$family" "$root/build/fuzz/seeds/$family" \
+  for folder in "$root"/build/fuzz{,-windows}/{corpus,seeds}/"$family" \
     "$root/fuzz/regressions/$family"; do
     [[ -d $folder ]] && inputs+=("$(as_argument "$folder")")
   done
