@@ -150,21 +150,25 @@ std::vector<CallSpec> HashCalls(bool windows_build) {
 std::vector<CallSpec> PatchErrCalls(bool colour) {
   Maker make(6);
   const size_t planes = colour ? 3 : 1;
-  const int rows_a = 7, cols_a = 6, rows_b = 8, cols_b = 9;
-  const uint16_t settings[][3] = {{0, 1, 2}, {1, 2, 3}, {2, 0, 1}};  // t, u, w
+  struct Setting {
+    size_t rows_a, cols_a, rows_b, cols_b;
+    uint16_t t, u, w;
+  };
+  // The last patches are tall enough for the columns to be summed eight pixels at a time.
+  const Setting settings[] = {
+      {7, 6, 8, 9, 0, 1, 2}, {7, 6, 8, 9, 1, 2, 3}, {7, 6, 8, 9, 2, 0, 1}, {12, 10, 12, 11, 0, 1, 9}};
   std::vector<CallSpec> calls;
-  for (const auto& setting : settings) {
-    const uint16_t width = setting[2];
+  for (const Setting& s : settings) {
     CallSpec call;
     call.nlhs = 1;
-    call.Add(make.Random<uint8_t>({rows_a, cols_a, planes}, 0, 255));
-    call.Add(make.Random<uint8_t>({rows_b, cols_b, planes}, 0, 255));
-    call.Add(make.Random<uint16_t>({rows_a, cols_a}, 1, rows_b - width + 1));
-    call.Add(make.Random<uint16_t>({rows_a, cols_a}, 1, cols_b - width + 1));
-    call.Add(Array::Scalar<uint16_t>(setting[0]));
-    call.Add(Array::Scalar<uint16_t>(setting[1] + width - 1));
-    call.Add(Array::Scalar<uint16_t>(width));
-    if (setting[0] == 1) call.Add(Array::Scalar<double>(0));
+    call.Add(make.Random<uint8_t>({s.rows_a, s.cols_a, planes}, 0, 255));
+    call.Add(make.Random<uint8_t>({s.rows_b, s.cols_b, planes}, 0, 255));
+    call.Add(make.Random<uint16_t>({s.rows_a, s.cols_a}, 1, int(s.rows_b) - s.w + 1));
+    call.Add(make.Random<uint16_t>({s.rows_a, s.cols_a}, 1, int(s.cols_b) - s.w + 1));
+    call.Add(Array::Scalar<uint16_t>(s.t));
+    call.Add(Array::Scalar<uint16_t>(s.u + s.w - 1));
+    call.Add(Array::Scalar<uint16_t>(s.w));
+    if (s.t == 1) call.Add(Array::Scalar<double>(0));
     calls.push_back(std::move(call));
   }
   return calls;
@@ -173,8 +177,9 @@ std::vector<CallSpec> PatchErrCalls(bool colour) {
 // Twelve inputs (thirteen with k) of a propagation sweep from A (rows x cols) into B. In one image
 // B is A and its stack, codes and table are passed twice, as the caller does.
 template <class T>
-CallSpec SweepCall(Maker& make, bool one_image, int k, uint16_t slots_read, bool downward) {
-  const int rows = 6, cols = 5, kernels = 3, bits = 3, buckets = 1 << bits, slots = 2;
+CallSpec SweepCall(Maker& make, bool one_image, int k, uint16_t slots_read, bool downward,
+                   size_t kernels) {
+  const int rows = 6, cols = 5, bits = 3, buckets = 1 << bits, slots = 2;
   const int rows_b = one_image ? rows : 7, cols_b = one_image ? cols : 6;
   const size_t pixels = rows * cols, pixels_b = rows_b * cols_b;
   const size_t entries = k > 0 ? size_t(k) : 1;
@@ -203,8 +208,10 @@ CallSpec SweepCall(Maker& make, bool one_image, int k, uint16_t slots_read, bool
     call.Add(make.Random<uint32_t>({buckets, slots}, 1, pixels_b));
   }
   call.Add(Array::Scalar<uint16_t>(slots_read));
-  call.Add(Array::Of<uint16_t>({kernels, 1}, {0, 1, 2}));
-  call.Add(Array::Of<uint16_t>({kernels, 1}, {0, 1, 1}));
+  std::vector<uint16_t> order(kernels), levels(kernels);
+  for (size_t i = 0; i < kernels; ++i) order[i] = uint16_t(i), levels[i] = uint16_t((i + 1) / 2);
+  call.Add(Array::Of<uint16_t>({kernels, 1}, order));
+  call.Add(Array::Of<uint16_t>({kernels, 1}, levels));
   call.Add(Array::Logical(downward));
   if (k > 0) call.Add(Array::Scalar<uint32_t>(k));
   return call;
@@ -214,9 +221,11 @@ template <class T>
 std::vector<CallSpec> SweepCalls(bool kbest, bool one_image) {
   Maker make(7);
   std::vector<CallSpec> calls;
-  calls.push_back(SweepCall<T>(make, one_image, kbest ? 3 : 0, 2, true));
-  calls.push_back(SweepCall<T>(make, one_image, kbest ? 1 : 0, 1, false));
-  calls.push_back(SweepCall<T>(make, one_image, kbest ? 2 : 0, 0, true));
+  calls.push_back(SweepCall<T>(make, one_image, kbest ? 3 : 0, 2, true, 3));
+  calls.push_back(SweepCall<T>(make, one_image, kbest ? 1 : 0, 1, false, 3));
+  calls.push_back(SweepCall<T>(make, one_image, kbest ? 2 : 0, 0, true, 3));
+  // An even stack height leaves one projection after the pairs the distance takes at once.
+  calls.push_back(SweepCall<T>(make, one_image, kbest ? 2 : 0, 2, false, 4));
   return calls;
 }
 
