@@ -9,6 +9,7 @@ packages=(
   octave liboctave-dev
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64
   clang libclang-rt-14-dev
+  python3
 )
 
 missing=()
