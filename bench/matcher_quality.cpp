@@ -11,6 +11,7 @@
 #include "bench/randomized_baseline.h"
 #include "matcher/exact_search.h"
 #include "matcher/matcher.h"
+#include "matcher/split_mix.h"
 #include "tools/image_file.h"
 
 namespace {
@@ -39,22 +40,16 @@ Timed Time(Run run, bool warm_up = true) {
   return t;
 }
 
-uint64_t Next(uint64_t* state) {
-  uint64_t z = (*state += 0x9E3779B97F4A7C15ull);
-  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-  return z ^ (z >> 31);
-}
-
 // `image` moved by (dr, dc) with edges repeated, plus uniform noise of +-amplitude.
 Image ShiftedNoisy(const Image& image, int dr, int dc, int amplitude, uint64_t seed) {
   Image out = gck::BlankImage(image.rows, image.cols, image.channels);
+  gck::SplitMix64 random(seed);
   for (int k = 0; k < image.channels; ++k)
     for (int c = 0; c < image.cols; ++c)
       for (int r = 0; r < image.rows; ++r) {
         const int rs = std::min(std::max(r - dr, 0), image.rows - 1);
         const int cs = std::min(std::max(c - dc, 0), image.cols - 1);
-        const int noise = int(Next(&seed) % (2 * amplitude + 1)) - amplitude;
+        const int noise = int(random.Next() % (2 * amplitude + 1)) - amplitude;
         out.at(r, c, k) =
             static_cast<uint8_t>(std::min(255, std::max(0, image.at(rs, cs, k) + noise)));
       }

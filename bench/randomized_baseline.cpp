@@ -5,48 +5,26 @@
 #include <vector>
 
 #include "matcher/refine.h"
+#include "matcher/split_mix.h"
 
 namespace gck {
-namespace {
-
-Image Colour(const Image& image, int32_t channels) {
-  if (image.channels == channels) return image;
-  Image out = BlankImage(image.rows, image.cols, channels);
-  for (int32_t k = 0; k < channels; ++k)
-    std::copy(image.pixels.begin(), image.pixels.end(), out.pixels.begin() + k * image.plane());
-  return out;
-}
-
-uint64_t Next(uint64_t* state) {
-  uint64_t z = (*state += 0x9E3779B97F4A7C15ull);
-  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-  return z ^ (z >> 31);
-}
-
-int32_t Below(uint64_t* state, int32_t n) {
-  return static_cast<int32_t>(((Next(state) >> 32) * static_cast<uint64_t>(n)) >> 32);
-}
-
-
-}  // namespace
-
 Field RandomizedBaseline(const Image& a_in, const Image& b_in, int32_t width, int32_t iterations,
                          uint64_t seed) {
   const int32_t channels = std::max(a_in.channels, b_in.channels);
-  const Image a = Colour(a_in, channels);
-  const Image b = Colour(b_in, channels);
+  const Image a = WithChannels(a_in, channels);
+  const Image b = WithChannels(b_in, channels);
   const int32_t rows = a.rows - width + 1, cols = a.cols - width + 1;
   const int32_t rows_b = b.rows - width + 1, cols_b = b.cols - width + 1;
   const size_t anchors = size_t(rows) * cols;
   std::vector<int32_t> mr(anchors), mc(anchors);
   std::vector<uint32_t> cost(anchors);
-  uint64_t state = seed;
+  SplitMix64 random(seed);
+  const auto below = [&random](int32_t n) { return static_cast<int32_t>(random.Below(n)); };
   for (int32_t c = 0; c < cols; ++c) {
     for (int32_t r = 0; r < rows; ++r) {
       const size_t p = r + size_t(c) * rows;
-      mr[p] = Below(&state, rows_b);
-      mc[p] = Below(&state, cols_b);
+      mr[p] = below(rows_b);
+      mc[p] = below(cols_b);
       cost[p] = PatchSsd(a, r, c, b, mr[p], mc[p], width, UINT32_MAX);
     }
   }
@@ -77,7 +55,7 @@ Field RandomizedBaseline(const Image& a_in, const Image& b_in, int32_t width, in
         for (int32_t radius = std::max(rows_b, cols_b); radius >= 1; radius /= 2) {
           const int32_t r0 = std::max(mr[p] - radius, 0), r1 = std::min(mr[p] + radius + 1, rows_b);
           const int32_t c0 = std::max(mc[p] - radius, 0), c1 = std::min(mc[p] + radius + 1, cols_b);
-          improve(p, r, c, r0 + Below(&state, r1 - r0), c0 + Below(&state, c1 - c0));
+          improve(p, r, c, r0 + below(r1 - r0), c0 + below(c1 - c0));
         }
       }
     }

@@ -17,21 +17,13 @@ namespace {
 // Pb_v)^2 <= s^2 * SSD(sub-patch) <= s^2 * SSD(patch).
 constexpr int32_t kBoundKernels = 4;
 
-Image Colour(const Image& image, int32_t channels) {
-  if (image.channels == channels) return image;
-  Image out = BlankImage(image.rows, image.cols, channels);
-  for (int32_t k = 0; k < channels; ++k)
-    std::copy(image.pixels.begin(), image.pixels.end(), out.pixels.begin() + k * image.plane());
-  return out;
-}
-
 
 }  // namespace
 
 Field ExactSearch(const Image& a_in, const Image& b_in, int32_t width) {
   const int32_t channels = std::max(a_in.channels, b_in.channels);
-  const Image a = Colour(a_in, channels);
-  const Image b = Colour(b_in, channels);
+  const Image a = WithChannels(a_in, channels);
+  const Image b = WithChannels(b_in, channels);
   const int32_t side = std::min(KernelSide(width), 8);
   const KernelChain chain = SequencyChain(side, std::min(kBoundKernels, side * side), 1);
   const Projections pa = Project(a, width, chain, 0);

@@ -1,6 +1,7 @@
 #pragma once
 // A uint8 image laid out as the MEX deliverables take it: column-major, channels as planes.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -29,6 +30,15 @@ inline Image BlankImage(int32_t rows, int32_t cols, int32_t channels) {
   image.channels = channels;
   image.pixels.assign(static_cast<size_t>(rows) * cols * channels, 0);
   return image;
+}
+
+// The image with `channels` channels: itself, or a grey image repeated in every plane.
+inline Image WithChannels(const Image& image, int32_t channels) {
+  if (image.channels == channels) return image;
+  Image out = BlankImage(image.rows, image.cols, channels);
+  for (int32_t k = 0; k < channels; ++k)
+    std::copy(image.pixels.begin(), image.pixels.end(), out.pixels.begin() + k * image.plane());
+  return out;
 }
 
 }  // namespace gck

@@ -12,6 +12,7 @@
 #include "matcher/kernel_chain.h"
 #include "matcher/projections.h"
 #include "matcher/refine.h"
+#include "matcher/split_mix.h"
 #include "propagation/bounded_distance.h"
 #include "propagation/kbest_self_sweep.h"
 #include "propagation/kbest_sweep.h"
@@ -21,30 +22,6 @@ namespace gck {
 namespace {
 
 constexpr uint32_t kNoDistance = std::numeric_limits<uint32_t>::max();
-
-// splitmix64: the same sequence on every platform and compiler, unlike the standard distributions.
-class Random {
- public:
-  explicit Random(uint64_t seed) : state_(seed) {}
-  uint64_t Next() {
-    uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-  }
-  uint32_t Below(uint32_t n) { return static_cast<uint32_t>(((Next() >> 32) * n) >> 32); }
-
- private:
-  uint64_t state_;
-};
-
-Image WithChannels(const Image& image, int32_t channels) {
-  if (image.channels == channels) return image;
-  Image out = BlankImage(image.rows, image.cols, channels);
-  for (int32_t k = 0; k < channels; ++k)
-    std::copy(image.pixels.begin(), image.pixels.end(), out.pixels.begin() + k * image.plane());
-  return out;
-}
 
 uint32_t Distance(const Projections& a, uint32_t p, const Projections& b, uint32_t q) {
   uint32_t d = kNoDistance;
@@ -64,7 +41,7 @@ struct Lists {
 
 Lists RandomStart(const Projections& a, const Projections& b, uint32_t length, bool self,
                   uint64_t seed) {
-  Random random(seed);
+  SplitMix64 random(seed);
   const uint32_t pixels_a = static_cast<uint32_t>(a.rows * a.cols);
   const uint32_t pixels_b = static_cast<uint32_t>(b.rows * b.cols);
   Lists lists{length, std::vector<uint32_t>(size_t(pixels_a) * length),
@@ -193,7 +170,7 @@ Field Run(const Image& a_in, const Image& b_in, const MatchOptions& options, boo
   std::vector<uint32_t> codes_a, codes_b;
   std::vector<uint32_t> table_a(size_t(buckets) * policy.slots()), table_b(table_a.size());
   std::vector<uint8_t> slot_counter(buckets);
-  Random phases(options.seed ^ 0x5DEECE66Dull);
+  SplitMix64 phases(options.seed ^ 0x5DEECE66Dull);
   for (int32_t sweep = 0; sweep < options.sweeps; ++sweep) {
     const double phase = static_cast<double>(phases.Below(1u << 20)) / (1u << 20);
     ComputeCodes(pa, book, phase, &codes_a);

@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "error/patch_error.h"
+
 namespace gck {
 
 const char kUsage[] =
@@ -75,7 +77,7 @@ bool ParseCommand(const std::vector<std::string>& args, MatchCommand* command, s
     } else if (arg == "--out") {
       if (!value(&command->out_dir)) return false;
     } else if (arg == "-w" || arg == "--width") {
-      if (!value(&text) || !ParseInt(arg, text, 1, 104, &number, error)) return false;
+      if (!value(&text) || !ParseInt(arg, text, 1, MaxPatchWidth(3), &number, error)) return false;
       command->options.width = static_cast<int32_t>(number);
     } else if (arg == "--k") {
       if (!value(&text) || !ParseInt(arg, text, 1, 64, &number, error)) return false;
