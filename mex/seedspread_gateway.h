@@ -1,14 +1,19 @@
 #pragma once
 // What the six propagation deliverables share in their gateways: the usage texts, the one class
-// message, the stack-height check, and the reading of the common inputs into a sweep's typed views
-// with every size the sweep addresses checked before anything is written.
+// message, the stack-height check, the reading of the common inputs into a sweep's typed views with
+// every size the sweep addresses checked before anything is written, and the three bodies, which
+// differ between deliverables only in the stacks' element type.
 
 #include <algorithm>
 #include <cstdint>
 
 #include "bridge/arguments.h"
+#include "bridge/build_flavour.h"
 #include "bridge/class_id.h"
 #include "bridge/gateway.h"
+#include "propagation/kbest_self_sweep.h"
+#include "propagation/kbest_sweep.h"
+#include "propagation/single_best_sweep.h"
 #include "propagation/sweep_inputs.h"
 
 namespace gck {
@@ -163,6 +168,43 @@ SweepArguments<T> ReadSweepArguments(const Call& call, int image_input, uint32_t
   arguments.errors = static_cast<uint32_t*>(DataOf(call.input(kErrorsInput)));
   arguments.matches = static_cast<uint32_t*>(DataOf(call.input(kMatchesInput)));
   return arguments;
+}
+
+template <class T>
+inline constexpr Signature kSingleBestSignature(kSeedSpreadUsage, /*outputs=*/0,
+                                                kSeedSpreadInputs<T>, /*optional=*/0,
+                                                kSeedSpreadClassMessage);
+template <class T>
+inline constexpr Signature kKBestSignature(kSeedSpreadKBestUsage, /*outputs=*/0,
+                                           kSeedSpreadKBestInputs<T>, /*optional=*/0,
+                                           kSeedSpreadClassMessage);
+
+// One single-best sweep; the best errors and the mapping are rewritten in place.
+template <class T>
+void RunSingleBestSweep(Call& call) {
+  CheckSweepSignature(kSingleBestSignature<T>, call);
+  const SweepArguments<T> sweep = ReadSweepArguments<T>(call, kErrorsInput, /*list_length=*/1);
+  SingleBestSweep(sweep.inputs, sweep.errors, sweep.matches);
+}
+
+// One k-best sweep from A into B; the k-lists of errors and matches are rewritten in place.
+template <class T>
+void RunKBestSweep(Call& call) {
+  const uint32_t k = CheckKBestSignature(kKBestSignature<T>, call);
+  if (!HasLists(k)) return;
+  const SweepArguments<T> sweep = ReadSweepArguments<T>(call, kCodesAInput, /*list_length=*/k);
+  KBestSweep(sweep.inputs, k, sweep.errors, sweep.matches);
+}
+
+// One k-best sweep within one image (A passed again as B); the k-lists are rewritten in place and,
+// in the Linux build, an accepting pixel is offered back to its candidate's list.
+template <class T>
+void RunKBestSelfSweep(Call& call) {
+  const uint32_t k = CheckKBestSignature(kKBestSignature<T>, call);
+  if (!HasLists(k)) return;
+  const SweepArguments<T> sweep = ReadSweepArguments<T>(call, kCodesAInput, /*list_length=*/k);
+  RequireOneImage(sweep.inputs);
+  KBestSelfSweep(sweep.inputs, k, /*reciprocal=*/!kWindowsBuild, sweep.errors, sweep.matches);
 }
 
 }  // namespace gck
