@@ -214,8 +214,11 @@ Field Run(const Image& a_in, const Image& b_in, const MatchOptions& options, boo
   const Lists pool = Joined(lists, start);
   const std::vector<float> errors = ExactErrors(a, b, options.width, pb, pool, pa.rows, pa.cols);
   if (start_field) {
-    *start_field = BestOfLists(start, ExactErrors(a, b, options.width, pb, start, pa.rows, pa.cols),
-                               pa, pb, options, channels, self);
+    // The pool already holds the exact errors of the starting entries, after the swept ones.
+    std::vector<float> start_errors(start.matches.size());
+    for (size_t p = 0; p < start_errors.size() / length; ++p)
+      std::copy_n(&errors[p * pool.length + lists.length], length, &start_errors[p * length]);
+    *start_field = BestOfLists(start, start_errors, pa, pb, options, channels, self);
   }
   Field field = BestOfLists(pool, errors, pa, pb, options, channels, self);
   if (options.k == 1 && !self) RefineField(a, b, options.refine, &field);
