@@ -16,14 +16,5 @@ cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DGCK_FLAVOUR=lin
 cmake --build "$dir" -j "$(nproc)" --target gck_replay_calls gck_deliverables >&2
 find "$dir" -name '*.gcda' -delete
 
-export GCK_MEX_DIR=$dir/mex
-while read -r family members; do
-  inputs=()
-  for folder in "$root"/build/fuzz{,-windows}/{corpus,seeds}/"$family" \
-    "$root/fuzz/regressions/$family"; do
-    [[ -d $folder ]] && inputs+=("$folder")
-  done
-  # shellcheck disable=SC2086
-  [[ ${#inputs[@]} -gt 0 ]] && "$dir/fuzz/gck_replay_calls" $members -- "${inputs[@]}" >&2
-done <"$targets"
+bash "$root/scripts/replay_corpus.sh" "$dir" >&2
 python3 "$root/scripts/line_coverage.py" "$dir" "$root" "$@"

@@ -1,16 +1,21 @@
 #!/usr/bin/env bash
 # Replays what the fuzz targets found worth keeping through one flavour's built files:
-#   replay_corpus.sh linux|windows [family...]
+#   replay_corpus.sh linux|windows|<build folder> [family...]
 # Each family's corpora and seeds under build/fuzz and build/fuzz-windows (left by scripts/fuzz.sh)
-# and its recorded findings are called through build/<flavour>/mex with the same checks as the fuzz targets; the
-# Windows files run under wine. Exits non-zero if any call broke a rule.
+# and its recorded findings are called through the flavour's mex/ folder with the same checks as the
+# fuzz targets; the Windows files run under wine. A build folder is taken as it is built (Linux).
+# Exits non-zero if any call broke a rule.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 flavour=${1:-windows}
 shift || true
 targets=$root/build/fuzz/fuzz/targets.txt
 [[ -f $targets ]] || { echo "no fuzz build: run scripts/fuzz.sh first" >&2; exit 2; }
-dir=$(bash "$root/scripts/build.sh" "$flavour")
+if [[ -d $flavour ]]; then
+  dir=$(cd "$flavour" && pwd)
+else
+  dir=$(bash "$root/scripts/build.sh" "$flavour")
+fi
 
 replay=("$dir/fuzz/gck_replay_calls")
 as_argument() { printf '%s' "$1"; }
