@@ -1,228 +1,148 @@
 #include "matcher/matcher.h"
 
 #include <algorithm>
-#include <cassert>
-#include <limits>
+#include <cmath>
 #include <string>
 #include <vector>
 
 #include "error/patch_error.h"
-#include "hashing/hash_table.h"
-#include "matcher/codes.h"
+#include "matcher/interleaved.h"
 #include "matcher/kernel_chain.h"
+#include "matcher/patch_tree.h"
 #include "matcher/projections.h"
-#include "matcher/refine.h"
+#include "matcher/patch_search.h"
+#include "matcher/pyramid.h"
 #include "matcher/split_mix.h"
-#include "propagation/bounded_distance.h"
-#include "propagation/kbest_self_sweep.h"
-#include "propagation/kbest_sweep.h"
-#include "propagation/single_best_sweep.h"
 
 namespace gck {
 namespace {
 
-constexpr uint32_t kNoDistance = std::numeric_limits<uint32_t>::max();
-
-uint32_t Distance(const Projections& a, uint32_t p, const Projections& b, uint32_t q) {
-  uint32_t d = kNoDistance;
-  const uint32_t values = static_cast<uint32_t>(a.values);
-  if (!WithinBudget(&a.stack[size_t(p) * values], &b.stack[size_t(q) * values], values, kNoDistance,
-                    &d))
-    return kNoDistance;
-  return d;
+// Patch width at a level `level` halvings coarser: the same stretch of image, at least 2 pixels.
+int32_t LevelWidth(int32_t width, int32_t level) {
+  return std::max(2, (width + (1 << level) - 1) >> level);
 }
 
-// The state the sweeps rewrite: `length` entries per anchor of A, entry s of p at p * length + s.
-struct Lists {
-  uint32_t length;
-  std::vector<uint32_t> errors;
-  std::vector<uint32_t> matches;
-};
+int32_t ListLength(const MatchOptions& options, bool) { return options.k; }
 
-Lists RandomStart(const Projections& a, const Projections& b, uint32_t length, bool self,
-                  uint64_t seed) {
-  SplitMix64 random(seed);
-  const uint32_t pixels_a = static_cast<uint32_t>(a.rows * a.cols);
-  const uint32_t pixels_b = static_cast<uint32_t>(b.rows * b.cols);
-  Lists lists{length, std::vector<uint32_t>(size_t(pixels_a) * length),
-              std::vector<uint32_t>(size_t(pixels_a) * length)};
-  for (uint32_t p = 0; p < pixels_a; ++p) {
-    uint32_t* list = &lists.matches[size_t(p) * length];
-    for (uint32_t s = 0; s < length; ++s) {
-      // Distinct entries, other than p itself within one image; B has enough anchors for them.
-      uint32_t q = random.Below(pixels_b);
-      while ((self && q == p) || std::find(list, list + s, q) != list + s) q = (q + 1) % pixels_b;
-      list[s] = q;
-      lists.errors[size_t(p) * length + s] = Distance(a, p, b, q);
-    }
+// How many coarser levels the pair allows: each must leave B enough anchors for the lists and
+// keep A's patches inside A.
+int32_t CoarseLevels(const Image& a, const Image& b, const MatchOptions& options, bool self) {
+  int32_t levels = 0;
+  while (levels < options.levels) {
+    const int32_t next = levels + 1;
+    const int32_t w = LevelWidth(options.width, next);
+    if (w >= options.width) break;
+    const auto anchors = [&](const Image& image) {
+      const int64_t rows = (image.rows >> next) - w + 1, cols = (image.cols >> next) - w + 1;
+      return rows > 0 && cols > 0 ? rows * cols : 0;
+    };
+    if (anchors(a) < 64 || anchors(b) < 64 * int64_t(ListLength(options, self))) break;
+    levels = next;
   }
-  return lists;
+  return levels;
 }
 
-// Exact patch errors of every list entry, through the patch-error core on the whole images.
-std::vector<float> ExactErrors(const Image& a, const Image& b, int32_t width, const Projections& pb,
-                               const Lists& lists, int32_t anchor_rows, int32_t anchor_cols) {
-  const size_t plane = a.plane();
-  std::vector<uint16_t> row_map(plane, 1), col_map(plane, 1);
-  std::vector<float> out(plane);
-  std::vector<float> errors(lists.matches.size());
-  const PatchImage image_a{a.pixels.data(), a.rows, a.cols};
-  const PatchImage image_b{b.pixels.data(), b.rows, b.cols};
-  for (uint32_t s = 0; s < lists.length; ++s) {
-    for (int32_t c = 0; c < anchor_cols; ++c) {
-      for (int32_t r = 0; r < anchor_rows; ++r) {
-        const uint32_t q = lists.matches[(size_t(r) + size_t(c) * anchor_rows) * lists.length + s];
-        row_map[r + size_t(c) * a.rows] = static_cast<uint16_t>(q % pb.rows + 1);
-        col_map[r + size_t(c) * a.rows] = static_cast<uint16_t>(q / pb.rows + 1);
-      }
-    }
-    PatchErrorImage(image_a, image_b, a.channels, row_map.data(), col_map.data(), 0, width - 1,
-                    width, out.data());
-    for (int32_t c = 0; c < anchor_cols; ++c)
-      for (int32_t r = 0; r < anchor_rows; ++r)
-        errors[(size_t(r) + size_t(c) * anchor_rows) * lists.length + s] =
-            out[r + size_t(c) * a.rows];
-  }
-  return errors;
-}
-
-// The k entries of each list with the smallest exact errors, without repeats and (within one image)
-// without the anchor itself, best first.
-Field BestOfLists(const Lists& lists, const std::vector<float>& errors, const Projections& pa,
-                  const Projections& pb, const MatchOptions& options, int32_t channels, bool self) {
+Field FieldOf(const NeighbourLists& lists, const PatchGrid& a, int32_t k, int32_t width,
+              int32_t channels, bool self) {
   Field field;
-  field.rows = pa.rows;
-  field.cols = pa.cols;
-  field.k = options.k;
-  field.width = options.width;
+  field.rows = a.rows;
+  field.cols = a.cols;
+  field.k = k;
+  field.width = width;
   field.channels = channels;
-  const size_t entries = field.anchors() * options.k;
+  const size_t entries = field.anchors() * k;
   field.match_rows.resize(entries);
   field.match_cols.resize(entries);
   field.errors.resize(entries);
-  std::vector<uint32_t> order(lists.length);
   for (size_t p = 0; p < field.anchors(); ++p) {
-    const uint32_t* matches = &lists.matches[p * lists.length];
-    const float* error = &errors[p * lists.length];
-    for (uint32_t s = 0; s < lists.length; ++s) order[s] = s;
-    // Lists are short: an insertion sort, stable, allocates nothing.
-    for (uint32_t s = 1; s < lists.length; ++s) {
-      for (uint32_t t = s; t > 0 && error[order[t]] < error[order[t - 1]]; --t) {
-        std::swap(order[t], order[t - 1]);
-      }
+    const uint32_t* matches = &lists.matches[p * lists.k];
+    const uint32_t* costs = &lists.costs[p * lists.k];
+    // Within one image the list is one longer than k, its last entry the spare.
+    for (int32_t s = 0; s < k; ++s) {
+      field.match_rows[p * k + s] = RowOf(matches[s]);
+      field.match_cols[p * k + s] = ColOf(matches[s]);
+      field.errors[p * k + s] = static_cast<float>(std::sqrt(static_cast<double>(costs[s])));
     }
-    int32_t taken = 0;
-    for (uint32_t s : order) {
-      const uint32_t q = matches[s];
-      if (self && q == p) continue;
-      bool repeat = false;
-      for (int32_t t = 0; t < taken; ++t)
-        repeat |= static_cast<uint32_t>(field.match_rows[p * options.k + t] +
-                                        field.match_cols[p * options.k + t] * pb.rows) == q;
-      if (repeat) continue;
-      field.match_rows[p * options.k + taken] = static_cast<int32_t>(q % pb.rows);
-      field.match_cols[p * options.k + taken] = static_cast<int32_t>(q / pb.rows);
-      field.errors[p * options.k + taken] = error[s];
-      if (++taken == options.k) break;
-    }
-    // The random start gives every list k distinct entries, so the pool always holds k.
-    assert(taken == options.k);
   }
+  (void)self;
   return field;
-}
-
-// Per anchor, the entries of `first` followed by those of `second`.
-Lists Joined(const Lists& first, const Lists& second) {
-  const uint32_t length = first.length + second.length;
-  const size_t anchors = first.matches.size() / first.length;
-  Lists joined{length, std::vector<uint32_t>(anchors * length),
-               std::vector<uint32_t>(anchors * length)};
-  for (size_t p = 0; p < anchors; ++p) {
-    std::copy_n(&first.matches[p * first.length], first.length, &joined.matches[p * length]);
-    std::copy_n(&second.matches[p * second.length], second.length,
-                &joined.matches[p * length + first.length]);
-  }
-  return joined;
 }
 
 Field Run(const Image& a_in, const Image& b_in, const MatchOptions& options, bool self,
           Field* start_field) {
   CheckMatchable(a_in, b_in, options);
+  if (self && uint64_t(a_in.rows - options.width + 1) * (a_in.cols - options.width + 1) <
+                  uint64_t(options.k) + 1)
+    throw MatchError("too few patches for k = " + std::to_string(options.k));
   const int32_t channels = std::max(a_in.channels, b_in.channels);
-  const Image a = WithChannels(a_in, channels);
-  const Image b = self ? a : WithChannels(b_in, channels);
-  const int32_t side = KernelSide(options.width);
-  const int32_t kernels = std::min(options.kernels, side * side);
-  const KernelChain chain = SequencyChain(side, kernels, 1);
-  const Projections pa = Project(a, options.width, chain, options.binned);
-  const Projections pb = self ? pa : Project(b, options.width, chain, options.binned);
-  if (options.progress) options.progress(0, options.sweeps);
+  const int32_t k = options.k;
+  const int32_t levels = CoarseLevels(a_in, b_in, options, self);
+  const int32_t total = levels + 1;
+  if (options.progress) options.progress(0, total);
 
-  const CodeBook book = MakeCodeBook(pa, pb, options.binned, options.bin_scale, options.bits);
-  // Within one image the anchor itself enters its own list at distance 0; one more entry keeps k
-  // others.
-  const uint32_t length = static_cast<uint32_t>(std::max(options.k, options.keep) + (self ? 1 : 0));
-  const Lists start = RandomStart(pa, pb, length, self, options.seed);
-  Lists lists = start;
+  // Level l of each image, l = 0 the full size.
+  std::vector<InterleavedImage> pyramid_a(levels + 1), pyramid_b(self ? 0 : levels + 1);
+  pyramid_a[0] = Interleave(a_in.channels == channels ? a_in : WithChannels(a_in, channels));
+  if (!self) pyramid_b[0] = Interleave(b_in.channels == channels ? b_in : WithChannels(b_in, channels));
+  for (int32_t l = 1; l <= levels; ++l) {
+    pyramid_a[l] = HalfSize(pyramid_a[l - 1]);
+    if (!self) pyramid_b[l] = HalfSize(pyramid_b[l - 1]);
+  }
+  const std::vector<InterleavedImage>& images_b = self ? pyramid_a : pyramid_b;
 
-  const uint32_t buckets = uint32_t{1} << options.bits;
-  const SlotPolicy policy = SlotPolicy::TwoFixed();
-  std::vector<uint32_t> codes_a, codes_b;
-  std::vector<uint32_t> table_a(size_t(buckets) * policy.slots()), table_b(table_a.size());
-  std::vector<uint8_t> slot_counter(buckets);
-  SplitMix64 phases(options.seed ^ 0x5DEECE66Dull);
-  for (int32_t sweep = 0; sweep < options.sweeps; ++sweep) {
-    const double phase = static_cast<double>(phases.Below(1u << 20)) / (1u << 20);
-    ComputeCodes(pa, book, phase, &codes_a);
-    if (!self) ComputeCodes(pb, book, phase, &codes_b);
-    const std::vector<uint32_t>& codes_of_b = self ? codes_a : codes_b;
-    // Empty slots hold 0, which the sweeps skip; a bucket nobody filed stays empty.
-    std::fill(table_a.begin(), table_a.end(), 0u);
-    FillHashTable(table_a.data(), codes_a.data(), options.bits, pa.rows, pa.cols, 0, policy,
-                  slot_counter.data());
-    if (!self) {
-      std::fill(table_b.begin(), table_b.end(), 0u);
-      FillHashTable(table_b.data(), codes_b.data(), options.bits, pb.rows, pb.cols, 0, policy,
-                    slot_counter.data());
+  NeighbourLists lists;
+  PatchGrid coarse_a;
+  for (int32_t l = levels; l >= 0; --l) {
+    const int32_t w = l == 0 ? options.width : LevelWidth(options.width, l);
+    PatchGrid grid_a = MakeGrid(pyramid_a[l], w);
+    PatchGrid grid_b = self ? PatchGrid() : MakeGrid(images_b[l], w);
+    const PatchGrid& b = self ? grid_a : grid_b;
+    const uint64_t level_seed = SplitMix64(options.seed + 0x100 * uint64_t(l)).Next();
+    lists = l == levels ? RandomLists(grid_a, b, ListLength(options, self), self, level_seed)
+                        : Upsampled(lists, coarse_a, grid_a, b, self, level_seed);
+    if (l == 0 && start_field) *start_field = FieldOf(lists, grid_a, k, w, channels, self);
+    SearchPlan plan;
+    // At full size, a tree over B's projection vectors proposes look-alike patches.
+    Projections vectors_a, vectors_b;
+    PatchTree tree;
+    std::vector<uint32_t> leaf_of_a;
+    if (l == 0 && options.kernels > 0) {
+      const int32_t side = std::min(KernelSide(options.width), 8);
+      const KernelChain chain = SequencyChain(side, std::min(options.kernels, side * side), 1);
+      const Image& plain_a = a_in.channels == channels ? a_in : WithChannels(a_in, channels);
+      vectors_a = Project(plain_a, options.width, chain, 0);
+      const Projections* pb = &vectors_a;
+      if (!self) {
+        vectors_b = Project(b_in.channels == channels ? b_in : WithChannels(b_in, channels),
+                            options.width, chain, 0);
+        pb = &vectors_b;
+      }
+      tree = BuildTree(pb->stack.data(), uint32_t(pb->rows) * uint32_t(pb->cols), pb->values,
+                       options.leaf_size);
+      for (uint32_t& q : tree.anchors) q = Pack(int32_t(q % uint32_t(pb->rows)), int32_t(q / uint32_t(pb->rows)));
+      leaf_of_a.resize(grid_a.anchors());
+      for (uint32_t p = 0; p < grid_a.anchors(); ++p)
+        leaf_of_a[p] = tree.Leaf(&vectors_a.stack[size_t(p) * vectors_a.values]);
+      grid_a.vectors = vectors_a.stack.data();
+      grid_a.dims = vectors_a.values;
+      grid_a.norm = uint32_t(side * side);
+      plan.tree = &tree;
+      plan.leaf_of_a = leaf_of_a.data();
     }
-    SweepInputs<int16_t> in;
-    in.stack_a = pa.stack.data();
-    in.stack_b = pb.stack.data();
-    in.codes_a = codes_a.data();
-    in.codes_b = codes_of_b.data();
-    in.table_a = table_a.data();
-    in.table_b = self ? table_a.data() : table_b.data();
-    in.rows = static_cast<uint32_t>(pa.rows);
-    in.cols = static_cast<uint32_t>(pa.cols);
-    in.rows_b = static_cast<uint32_t>(pb.rows);
-    in.pixels_b = static_cast<uint32_t>(pb.rows * pb.cols);
-    in.kernels = static_cast<uint32_t>(pa.values);
-    in.buckets = buckets;
-    in.slots = static_cast<uint32_t>(policy.slots());
-    in.downward = sweep % 2 == 0;
-    if (self) {
-      KBestSelfSweep(in, length, options.reciprocal, lists.errors.data(), lists.matches.data());
-    } else if (length == 1) {
-      SingleBestSweep(in, lists.errors.data(), lists.matches.data());
-    } else {
-      KBestSweep(in, length, lists.errors.data(), lists.matches.data());
-    }
-    if (options.progress) options.progress(sweep + 1, options.sweeps);
+    plan.passes = l == levels ? options.coarse_passes : l == 0 ? options.passes : options.mid_passes;
+    plan.radius = l == levels ? 0 : options.radius;
+    plan.self = self;
+    plan.all_neighbours = options.all_neighbours;
+    plan.seed = level_seed;
+    Search(grid_a, b, plan, &lists);
+    if (options.progress) options.progress(total - l, total);
+    if (l == 0) return FieldOf(lists, grid_a, k, w, channels, self);
+    coarse_a = std::move(grid_a);
+    // The coarse grid's image stays alive in the pyramid; its sums are no longer needed.
+    coarse_a.sums.clear();
+    coarse_a.sums.shrink_to_fit();
   }
-  // The starting entries join the final pick, so no anchor ends worse than it started: the sweeps
-  // rank by projection distance, which can prefer a match with a larger exact error.
-  const Lists pool = Joined(lists, start);
-  const std::vector<float> errors = ExactErrors(a, b, options.width, pb, pool, pa.rows, pa.cols);
-  if (start_field) {
-    // The pool already holds the exact errors of the starting entries, after the swept ones.
-    std::vector<float> start_errors(start.matches.size());
-    for (size_t p = 0; p < start_errors.size() / length; ++p)
-      std::copy_n(&errors[p * pool.length + lists.length], length, &start_errors[p * length]);
-    *start_field = BestOfLists(start, start_errors, pa, pb, options, channels, self);
-  }
-  Field field = BestOfLists(pool, errors, pa, pb, options, channels, self);
-  if (options.k == 1 && !self) RefineField(a, b, options.refine, &field);
-  return field;
+  return Field();
 }
 
 }  // namespace
@@ -239,24 +159,24 @@ void CheckMatchable(const Image& a, const Image& b, const MatchOptions& options)
   }
   if (options.width < 1 || options.width > MaxPatchWidth(3))
     fail("patch width must lie in 1.." + std::to_string(MaxPatchWidth(3)));
-  if (options.kernels < 1) fail("the number of kernels must be at least 1");
-  if (options.binned < 1) fail("the number of binned projections must be at least 1");
-  if (!(options.bin_scale > 0)) fail("the bin scale must be positive");
-  if (options.bits < 1 || options.bits > 24) fail("hash bits must lie in 1..24");
-  if (options.sweeps < 0) fail("the number of sweeps must not be negative");
+  if (options.passes < 0 || options.coarse_passes < 0 || options.mid_passes < 0)
+    fail("the number of sweeps must not be negative");
   if (options.k < 1 || options.k > 64) fail("k must lie in 1..64");
-  if (options.keep > 64) fail("the list length must be at most 64");
-  const int32_t side = KernelSide(options.width);
-  const uint64_t values = uint64_t(std::min(options.kernels, side * side)) * 3;
-  const uint64_t length = uint64_t(std::max(options.k, options.keep) + 1);
-  // Lists start with distinct entries, and within one image none is the anchor itself.
   const uint64_t anchors_b = uint64_t(b.rows - options.width + 1) * (b.cols - options.width + 1);
-  if (anchors_b < length + 1) fail("too few patches for k = " + std::to_string(options.k));
-  for (const Image* image : {&a, &b}) {
-    const uint64_t anchors =
-        uint64_t(image->rows - options.width + 1) * (image->cols - options.width + 1);
-    if (anchors * std::max(values, length) >= (uint64_t{1} << 31)) fail("images are too large");
+  if (anchors_b < uint64_t(options.k)) fail("too few patches for k = " + std::to_string(options.k));
+  const uint64_t anchors_a = uint64_t(a.rows - options.width + 1) * (a.cols - options.width + 1);
+  if (anchors_a * uint64_t(options.k + 1) >= (uint64_t{1} << 31)) fail("images are too large");
+}
+
+MatchOptions QualityOptions(Quality quality) {
+  MatchOptions options;
+  if (quality == Quality::kHigh) {
+    options.coarse_passes = 6;
+    options.mid_passes = 2;
+    options.passes = 6;
+    options.radius = 16;
   }
+  return options;
 }
 
 Field MatchImages(const Image& a, const Image& b, const MatchOptions& options, Field* start) {

@@ -13,20 +13,25 @@ namespace gck {
 
 // Defaults and the reasons for them: docs/matcher.md.
 struct MatchOptions {
-  int32_t width = 8;       // patch side
-  int32_t kernels = 8;     // Walsh-Hadamard kernels projected per channel, at most side^2
-  int32_t binned = 6;      // leading projection planes that form the codes
-  double bin_scale = 0.5;  // bin width in units of each binned plane's spread
-  int32_t bits = 16;       // hash table of 2^bits buckets
-  int32_t sweeps = 4;      // propagation sweeps, alternately downward and upward, new codes each
-  int32_t k = 1;           // matches kept per anchor
-  int32_t keep = 1;    // list length the sweeps keep (at least k); the exact error picks from it
-  int32_t refine = 2;  // exact propagation passes over the best matches (k = 1 only)
+  int32_t width = 8;   // patch side
+  int32_t k = 1;       // matches kept per anchor
   uint64_t seed = 1;   // the random start; the same seed gives the same field
-  bool reciprocal = true;  // within one image: offer every pixel to the lists of its matches
-  // Called after the projections (done = 0) and after each sweep: done of total sweeps.
+  int32_t levels = 2;  // coarser copies of the pair, each half the size, matched first
+  int32_t coarse_passes = 4;  // sweeps over the coarsest level, random search over all of B
+  int32_t mid_passes = 1;     // sweeps over each level between the coarsest and the full size
+  int32_t passes = 2;         // sweeps over the full-size pair
+  int32_t radius = 4;         // random search window below the coarsest level, in pixels
+  bool all_neighbours = false;  // sweeps also try the two neighbours ahead
+  int32_t kernels = 4;     // Walsh-Hadamard kernels per channel in each anchor's vector (0: none)
+  int32_t leaf_size = 8;   // anchors of B per leaf of the tree over their vectors
+  // Called with done = 0 before the first level and after each level: done of total levels.
   std::function<void(int32_t done, int32_t total)> progress;
 };
+
+// Settings: the default balances time and error; high spends about five times the time on a
+// smaller error.
+enum class Quality { kDefault, kHigh };
+MatchOptions QualityOptions(Quality quality);
 
 // What MatchImages and MatchSelf throw for inputs they cannot match; the message says why.
 class MatchError : public std::runtime_error {

@@ -19,9 +19,7 @@ const char kUsage[] =
     "  --out DIR       output folder (default gckmatch-out)\n"
     "  --seed N        random start (default 1); the same seed gives the same field\n"
     "  --csv           also write field.csv\n"
-    "  --sweeps N      propagation sweeps (default 4)\n"
-    "  --kernels N     Walsh-Hadamard kernels per channel (default 8)\n"
-    "  --bits N        hash table of 2^N buckets (default 16)\n"
+    "  --sweeps N      sweeps over the full-size images (default 2)\n"
     "  -h, --help      this text\n";
 
 namespace {
@@ -87,13 +85,7 @@ bool ParseCommand(const std::vector<std::string>& args, MatchCommand* command, s
       command->options.seed = static_cast<uint64_t>(number);
     } else if (arg == "--sweeps") {
       if (!value(&text) || !ParseInt(arg, text, 0, 1000, &number, error)) return false;
-      command->options.sweeps = static_cast<int32_t>(number);
-    } else if (arg == "--kernels") {
-      if (!value(&text) || !ParseInt(arg, text, 1, 64, &number, error)) return false;
-      command->options.kernels = static_cast<int32_t>(number);
-    } else if (arg == "--bits") {
-      if (!value(&text) || !ParseInt(arg, text, 1, 24, &number, error)) return false;
-      command->options.bits = static_cast<int32_t>(number);
+      command->options.passes = static_cast<int32_t>(number);
     } else if (arg.size() > 1 && arg[0] == '-') {
       *error = "unknown option '" + arg + "'";
       return false;

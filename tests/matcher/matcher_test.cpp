@@ -79,9 +79,9 @@ TEST(MatchImages, NoAnchorEndsWorseThanItsStart) {
   std::mt19937 rng(22);
   const Image a = Scene(rng, 37, 45, 3);
   const Image b = Scene(rng, 41, 39, 3);
-  for (int sweeps : {0, 1, 4}) {
+  for (int passes : {0, 1, 4}) {
     MatchOptions options;
-    options.sweeps = sweeps;
+    options.passes = passes;
     Field start;
     const Field field = MatchImages(a, b, options, &start);
     ExpectErrorsAreExact(a, b, start);
@@ -89,20 +89,35 @@ TEST(MatchImages, NoAnchorEndsWorseThanItsStart) {
   }
 }
 
-TEST(MatchImages, IdenticalImagesGiveTheZeroErrorIdentity) {
+// Every anchor counts, the border rows and columns and the single-row or single-column grids
+// included: an image matched with itself gives the identity, at error 0, at every size and shape.
+TEST(MatchImages, IdenticalImagesGiveTheZeroErrorIdentityAtEverySize) {
   std::mt19937 rng(23);
-  for (int channels : {1, 3}) {
-    Image noise = BlankImage(34, 47, channels);
-    for (uint8_t& v : noise.pixels) v = static_cast<uint8_t>(rng());
-    const Field field = MatchImages(noise, noise, MatchOptions());
-    for (int c = 0; c < field.cols; ++c)
-      for (int r = 0; r < field.rows; ++r) {
-        const size_t p = r + size_t(c) * field.rows;
-        ASSERT_EQ(field.errors[p], 0.0f) << r << "," << c;
-        ASSERT_EQ(field.match_rows[p], r);
-        ASSERT_EQ(field.match_cols[p], c);
+  const struct {
+    int rows, cols, width;
+  } shapes[] = {{5, 5, 4},  {4, 4, 4},   {4, 9, 4},  {9, 4, 4},  {8, 40, 8}, {40, 8, 8},
+                {9, 9, 8},  {1, 1, 1},   {1, 30, 1}, {30, 1, 1}, {3, 7, 2},  {34, 47, 8},
+                {61, 23, 5}, {130, 70, 8}, {70, 130, 3}};
+  for (const auto& shape : shapes)
+    for (int channels : {1, 3})
+      for (int k : {1, 2}) {
+        Image noise = BlankImage(shape.rows, shape.cols, channels);
+        for (uint8_t& v : noise.pixels) v = static_cast<uint8_t>(rng());
+        const int anchors = (shape.rows - shape.width + 1) * (shape.cols - shape.width + 1);
+        if (k > anchors) continue;
+        MatchOptions options;
+        options.width = shape.width;
+        options.k = k;
+        const Field field = MatchImages(noise, noise, options);
+        for (int c = 0; c < field.cols; ++c)
+          for (int r = 0; r < field.rows; ++r) {
+            const size_t e = (r + size_t(c) * field.rows) * k;
+            ASSERT_EQ(field.errors[e], 0.0f) << shape.rows << "x" << shape.cols << " w=" << shape.width
+                                             << " k=" << k << " at " << r << "," << c;
+            ASSERT_EQ(field.match_rows[e], r);
+            ASSERT_EQ(field.match_cols[e], c);
+          }
       }
-  }
 }
 
 TEST(ExactSearch, FindsTheBruteForceNearestForEveryAnchor) {
@@ -216,7 +231,7 @@ TEST(MatchImages, RejectsWhatItCannotMatch) {
   options.k = 0;
   rejects(large, large, options);
   options = MatchOptions();
-  options.bits = 30;
+  options.passes = -1;
   rejects(large, large, options);
   Image two_channels = BlankImage(20, 20, 2);
   rejects(two_channels, large, MatchOptions());

@@ -1,0 +1,79 @@
+#pragma once
+// Lists of the k nearest patches by propagation and random search, every candidate measured by
+// its exact patch distance: the search that each level of the matcher's pyramid runs.
+
+#include <cstdint>
+#include <vector>
+
+#include "matcher/interleaved.h"
+#include "matcher/patch_tree.h"
+
+namespace gck {
+
+// The anchors of one image at one level: the pixels whose width x width patch lies inside it.
+struct PatchGrid {
+  const InterleavedImage* image = nullptr;
+  int32_t width = 0;
+  int32_t rows = 0;  // anchor rows: image rows - width + 1
+  int32_t cols = 0;
+  // The patch sum of each channel at every anchor, channel k of anchor r + c * rows at
+  // (r + c * rows) * channels + k: a lower bound of the distance costs three subtractions.
+  std::vector<int32_t> sums;
+  // Optional projection vectors of the anchors, `dims` per anchor (anchor p at p * dims), whose
+  // squared distance is at most `norm` times the patches' distance.
+  const int16_t* vectors = nullptr;
+  int32_t dims = 0;
+  uint32_t norm = 0;
+
+  uint32_t anchors() const { return static_cast<uint32_t>(rows) * static_cast<uint32_t>(cols); }
+};
+
+PatchGrid MakeGrid(const InterleavedImage& image, int32_t width);
+
+// A match is an anchor of B packed as row | column << 16 (both below 65536).
+inline uint32_t Pack(int32_t row, int32_t col) { return uint32_t(row) | uint32_t(col) << 16; }
+inline int32_t RowOf(uint32_t match) { return static_cast<int32_t>(match & 0xFFFF); }
+inline int32_t ColOf(uint32_t match) { return static_cast<int32_t>(match >> 16); }
+
+// k entries per anchor of A, anchor p = r + c * rows at p * k .. p * k + k - 1, each list sorted
+// by cost (the sum of squared differences), smallest first, with distinct matches.
+struct NeighbourLists {
+  int32_t k = 0;
+  std::vector<uint32_t> matches;
+  std::vector<uint32_t> costs;
+};
+
+// How one level is searched.
+struct SearchPlan {
+  int32_t passes = 1;  // alternately forward (from the top-left) and backward
+  int32_t radius = 0;  // random search starts this many anchors around the best match, halving
+                       // down to 1; 0 searches the whole of B, -1 not at all
+  bool self = false;   // A and B are one grid: an anchor never matches itself
+  bool all_neighbours = false;  // also the two neighbours ahead, as the previous pass left them
+  uint64_t seed = 1;
+  // Optional: a tree over B's vectors (anchors stored packed). Each anchor then also tries the
+  // members of its own leaf and of the leaves of the matches its neighbours propose, as far as the
+  // vectors allow them to beat its list.
+  const PatchTree* tree = nullptr;
+  const uint32_t* leaf_of_a = nullptr;  // per anchor of A, the leaf of its vector
+};
+
+// Lists of k distinct random anchors of B (never the anchor itself within one image).
+// Requires b.anchors() >= k (+ 1 within one image).
+NeighbourLists RandomLists(const PatchGrid& a, const PatchGrid& b, int32_t k, bool self,
+                           uint64_t seed);
+
+// The lists of a level twice as fine: each anchor takes its coarse anchor's matches, doubled and
+// moved by its own offset within the 2 x 2 block; an entry that falls on a repeat (or the anchor
+// itself) is replaced by a random anchor. Costs are measured at the fine level.
+NeighbourLists Upsampled(const NeighbourLists& coarse, const PatchGrid& coarse_a,
+                         const PatchGrid& a, const PatchGrid& b, bool self, uint64_t seed);
+
+// Improves the lists: each pass visits every anchor of A once and tries the matches of the two
+// neighbours visited before it, moved by one pixel, then random anchors in halving windows around
+// its best match. Only a strictly smaller distance enters a list. The anchors are visited in
+// column bands of fixed width, even bands before odd ones, so the result depends only on the
+// grids, the plan and the lists it starts from.
+void Search(const PatchGrid& a, const PatchGrid& b, const SearchPlan& plan, NeighbourLists* lists);
+
+}  // namespace gck

@@ -1,0 +1,36 @@
+#pragma once
+// A kd-tree over the projection vectors of B's anchors. A vector's leaf holds anchors of B whose
+// patches look alike, so the leaf of an anchor of A, and the leaves of the matches its neighbours
+// propose, are small sets of promising candidates.
+
+#include <cstdint>
+#include <vector>
+
+namespace gck {
+
+struct PatchTree {
+  int32_t dims = 0;
+  int32_t leaf_size = 0;
+  // Anchors of B in leaf order, leaf l holding positions leaf_start[l] .. leaf_start[l + 1] - 1,
+  // and their vectors in the same order.
+  std::vector<uint32_t> anchors;
+  std::vector<int16_t> vectors;
+  std::vector<uint32_t> leaf_start;
+  std::vector<uint32_t> leaf_of;  // per anchor of B (its own index), its leaf
+  // Node n splits on dimension split_dim[n] at split_value[n]: values below go to child 2n + 1,
+  // values above to child 2n + 2, and anchors equal to it are shared between the two.
+  std::vector<int8_t> split_dim;
+  std::vector<int16_t> split_value;
+  int32_t depth = 0;
+
+  uint32_t leaves() const { return uint32_t(1) << depth; }
+  // Positions of leaf l in `anchors` and `vectors`: [begin, end).
+  uint32_t begin(uint32_t leaf) const { return leaf_start[leaf]; }
+  uint32_t end(uint32_t leaf) const { return leaf_start[leaf + 1]; }
+  uint32_t Leaf(const int16_t* vector) const;
+};
+
+// vectors: count x dims values, anchor q at q * dims. Leaves hold about `leaf_size` anchors.
+PatchTree BuildTree(const int16_t* vectors, uint32_t count, int32_t dims, int32_t leaf_size);
+
+}  // namespace gck
