@@ -130,7 +130,7 @@ Field Run(const Image& a_in, const Image& b_in, const MatchOptions& options, boo
       plan.leaf_of_a = leaf_of_a.data();
     }
     plan.passes = l == levels ? options.coarse_passes : l == 0 ? options.passes : options.mid_passes;
-    plan.radius = l == levels ? 0 : options.radius;
+    plan.radius = l == levels ? options.coarse_radius : options.radius;
     plan.self = self;
     plan.all_neighbours = options.all_neighbours;
     plan.seed = level_seed;

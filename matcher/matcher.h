@@ -21,6 +21,7 @@ struct MatchOptions {
   int32_t mid_passes = 1;     // sweeps over each level between the coarsest and the full size
   int32_t passes = 2;         // sweeps over the full-size pair
   int32_t radius = 4;         // random search window below the coarsest level, in pixels
+  int32_t coarse_radius = 0;  // the same at the coarsest level; 0: all of B, -1: none
   bool all_neighbours = false;  // sweeps also try the two neighbours ahead
   int32_t kernels = 4;     // Walsh-Hadamard kernels per channel in each anchor's vector (0: none)
   int32_t leaf_size = 8;   // anchors of B per leaf of the tree over their vectors

@@ -39,6 +39,15 @@ uint64_t VectorDistance(const int16_t* x, const int16_t* y, int32_t dims) {
   return total;
 }
 
+void PrefetchLeaf(const PatchTree& tree, uint32_t leaf, const PatchGrid& b) {
+  const uint32_t first = tree.begin(leaf), end = tree.end(leaf);
+  _mm_prefetch(reinterpret_cast<const char*>(&tree.vectors[size_t(first) * tree.dims]), _MM_HINT_T0);
+  for (uint32_t i = first; i < end; ++i) {
+    const uint32_t q = tree.anchors[i];
+    _mm_prefetch(reinterpret_cast<const char*>(b.image->at(RowOf(q), ColOf(q))), _MM_HINT_T0);
+  }
+}
+
 // The state one anchor's visit works on.
 class AnchorSearch {
  public:
@@ -188,6 +197,12 @@ void SearchBand(const PatchGrid& a, const PatchGrid& b, const SearchPlan& plan, 
     for (int32_t j = 0; j < a.rows; ++j) {
       const int32_t r = forward ? j : a.rows - 1 - j;
       search.Start(r, c);
+      // The leaf of the anchor two visits ahead is known now: ask for its vectors and patches
+      // early, since they lie anywhere in memory.
+      if (plan.tree && j + 2 < a.rows) {
+        const int32_t ahead = forward ? r + 2 : r - 2;
+        PrefetchLeaf(*plan.tree, plan.leaf_of_a[size_t(ahead) + size_t(c) * a.rows], b);
+      }
       if (search.settled()) continue;
       // The four neighbours' matches, moved along by one pixel: those visited just before in this
       // pass, then those ahead, as the previous pass left them.
