@@ -22,7 +22,8 @@ const char kUsage[] =
     "  --sweeps N      propagation sweeps (default 4)\n"
     "  --kernels N     Walsh-Hadamard kernels per channel (default 8)\n"
     "  --bits N        hash table of 2^N buckets (default 16)\n"
-    "  -h, --help      this text\n";
+    "  -h, --help      this text\n"
+    "  --version       the version of gckmatch\n";
 
 namespace {
 
@@ -49,6 +50,10 @@ bool ParseCommand(const std::vector<std::string>& args, MatchCommand* command, s
   }
   if (args[0] == "-h" || args[0] == "--help") {
     command->help = true;
+    return true;
+  }
+  if (args[0] == "--version") {
+    command->version = true;
     return true;
   }
   if (args[0] != "match") {
