@@ -36,7 +36,7 @@
 %
 %   Example:
 %     I = zeros(19, 19, 3, 'uint8');               % a margin of 7 zeros ...
-%     I(8:end, 8:end, :) = uint8(magic(12));       % ... at the top and left
+%     I(8:end, 8:end, :) = repmat(uint8(magic(12)), [1, 1, 3]);   % ... top, left
 %     P = projfirst_u8_i32(I, uint16(4));            % the kernel of all +1
 %     Q = projnext_i32_rgb(P, uint16(4), false, uint16(2), true);
 %     % Q(r, c) in each plane: the patch at (r, c), columns weighed -1 -1 +1 +1
