@@ -27,9 +27,10 @@ function build_mex(out_dir, source_root)
   in_octave = exist('OCTAVE_VERSION', 'builtin') ~= 0;
   flags = {['-I' source_root]};
   if in_octave
-    % As the Octave flavour of the CMake build: release asserts off, and mexFunction the only export.
-    flags = [flags, {'-std=c++17', '-DNDEBUG'}];
-    if isunix
+    % As the Octave flavour of the CMake build: optimised with asserts off, and on Linux mexFunction
+    % the only export.
+    flags = [flags, {'-std=c++17', '-O3', '-DNDEBUG'}];
+    if isunix && ~ismac
       flags{end + 1} = ['-Wl,--version-script=' fullfile(source_root, 'cmake', 'mex.map')];
     end
   else
