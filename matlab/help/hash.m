@@ -1,10 +1,10 @@
 %HASH Codes of integer keys by one of nine integer hash functions.
 %   CODES = HASH(KEYS, SELECTOR, BITS) hashes every key with the hash that
 %   SELECTOR picks and keeps the low BITS bits: CODES has the size of KEYS and
-%   holds values 0 to 2^BITS - 1, one less than the rows of a hash table of
-%   2^BITS rows. The Linux and Octave builds take uint64 keys and hash in
-%   64-bit words; the Windows build takes uint32 keys and hashes in 32-bit
-%   words, so the two can give different codes for one key.
+%   holds values 0 to 2^BITS - 1 (plus 1, a code names a row of a BUCKETFILL
+%   table of 2^BITS rows). The Linux and Octave builds take uint64 keys and
+%   hash in 64-bit words; the Windows build takes uint32 keys and hashes in
+%   32-bit words, so the two can give different codes for one key.
 %
 %   Inputs:
 %     KEYS      uint64 (Linux, Octave) or uint32 (Windows), any size.
