@@ -1,4 +1,5 @@
-# gck_add_mex(<name>): builds mex/<name>.cpp into the deliverable file of the current flavour.
+# gck_add_mex(<name>): builds mex/<name>.cpp into the deliverable file of the current flavour, with
+# its help file matlab/help/<name>.m beside it.
 set(GCK_MEX_OUTPUT_DIR ${CMAKE_BINARY_DIR}/mex)
 
 function(gck_add_mex name)
@@ -31,5 +32,7 @@ function(gck_add_mex name)
       CXX_VISIBILITY_PRESET default)
     target_link_options(${name} PRIVATE -Wl,--version-script=${PROJECT_SOURCE_DIR}/cmake/mex.map)
   endif()
+  # Its help file beside it, where MATLAB's and Octave's `help <name>` look for it.
+  configure_file(${PROJECT_SOURCE_DIR}/matlab/help/${name}.m ${GCK_MEX_OUTPUT_DIR}/${name}.m COPYONLY)
   set_property(GLOBAL APPEND PROPERTY GCK_DELIVERABLES ${name})
 endfunction()

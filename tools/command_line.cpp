@@ -20,7 +20,8 @@ const char kUsage[] =
     "  --seed N        random start (default 1); the same seed gives the same field\n"
     "  --csv           also write field.csv\n"
     "  --sweeps N      sweeps over the full-size images (default 2)\n"
-    "  -h, --help      this text\n";
+    "  -h, --help      this text\n"
+    "  --version       the version of gckmatch\n";
 
 namespace {
 
@@ -47,6 +48,10 @@ bool ParseCommand(const std::vector<std::string>& args, MatchCommand* command, s
   }
   if (args[0] == "-h" || args[0] == "--help") {
     command->help = true;
+    return true;
+  }
+  if (args[0] == "--version") {
+    command->version = true;
     return true;
   }
   if (args[0] != "match") {

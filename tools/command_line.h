@@ -15,6 +15,7 @@ struct MatchCommand {
   bool self = false;
   bool csv = false;
   bool help = false;
+  bool version = false;
   std::string out_dir = "gckmatch-out";
   MatchOptions options;
 };

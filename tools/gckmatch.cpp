@@ -7,6 +7,7 @@
 #include <system_error>
 #include <vector>
 
+#include "gckmatch/version.h"
 #include "matcher/matcher.h"
 #include "tools/command_line.h"
 #include "tools/field_outputs.h"
@@ -58,6 +59,10 @@ int main(int argc, char** argv) {
   }
   if (command.help) {
     std::fputs(gck::kUsage, stdout);
+    return 0;
+  }
+  if (command.version) {
+    std::printf("gckmatch %s\n", GCKMATCH_VERSION);
     return 0;
   }
   gck::Image a, b;

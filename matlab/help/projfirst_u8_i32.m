@@ -1,0 +1,28 @@
+%PROJFIRST_U8_I32 Sums of every square patch of a uint8 image, as int32.
+%   P = PROJFIRST_U8_I32(IMAGE, WIDTH) projects every WIDTH x WIDTH patch of
+%   IMAGE onto the first Walsh-Hadamard kernel, whose entries are all +1:
+%   P(r, c) is the sum of the patch whose top-left pixel is (r, c). It is the
+%   first image of a chain of projections; PROJNEXT_I32_RGB and
+%   PROJNEXT_I32_LUMA make each further one. The sums come from a
+%   summed-area table, so the cost does not depend on WIDTH.
+%
+%   P = PROJFIRST_U8_I32(IMAGE, WIDTH, DEBUGFLAG) accepts one more numeric or
+%   logical argument, which changes nothing.
+%
+%   Inputs:
+%     IMAGE   uint8, M x N. A colour image M x W x 3 is taken as one M x 3W
+%             image, so patches near the right edge of a channel reach into
+%             the next one.
+%     WIDTH   uint16 scalar, the patch side, 1 to min(M, N).
+%   Output:
+%     P       int32, M x N (two-dimensional whatever the input's shape). The
+%             last WIDTH-1 rows and columns, where no patch fits, are 0.
+%
+%   The sums are exact for every width up to 2901.
+%
+%   Example:
+%     I = uint8(magic(6));
+%     P = projfirst_u8_i32(I, uint16(2));
+%     P(1, 1)    % 71, the sum of I(1:2, 1:2)
+%
+%   See also PROJFIRST_U8_I16, PROJNEXT_I32_RGB, PROJNEXT_I32_LUMA.
