@@ -87,7 +87,6 @@ bool Override(const char* text, gck::MatchOptions* options) {
     else if (key == "passes") options->passes = value;
     else if (key == "radius") options->radius = value;
     else if (key == "coarse_radius") options->coarse_radius = value;
-    else if (key == "all") options->all_neighbours = value != 0;
     else if (key == "kernels") options->kernels = value;
     else if (key == "leaf") options->leaf_size = value;
     else {

@@ -132,7 +132,6 @@ Field Run(const Image& a_in, const Image& b_in, const MatchOptions& options, boo
     plan.passes = l == levels ? options.coarse_passes : l == 0 ? options.passes : options.mid_passes;
     plan.radius = l == levels ? options.coarse_radius : options.radius;
     plan.self = self;
-    plan.all_neighbours = options.all_neighbours;
     plan.seed = level_seed;
     Search(grid_a, b, plan, &lists);
     if (options.progress) options.progress(total - l, total);

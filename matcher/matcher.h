@@ -16,16 +16,18 @@ struct MatchOptions {
   int32_t width = 8;   // patch side
   int32_t k = 1;       // matches kept per anchor
   uint64_t seed = 1;   // the random start; the same seed gives the same field
+  int32_t threads = 0;  // 0: every hardware thread; the field is the same for any count
   int32_t levels = 2;  // coarser copies of the pair, each half the size, matched first
   int32_t coarse_passes = 4;  // sweeps over the coarsest level, random search over all of B
   int32_t mid_passes = 1;     // sweeps over each level between the coarsest and the full size
   int32_t passes = 2;         // sweeps over the full-size pair
   int32_t radius = 4;         // random search window below the coarsest level, in pixels
   int32_t coarse_radius = 0;  // the same at the coarsest level; 0: all of B, -1: none
-  bool all_neighbours = false;  // sweeps also try the two neighbours ahead
   int32_t kernels = 4;     // Walsh-Hadamard kernels per channel in each anchor's vector (0: none)
   int32_t leaf_size = 8;   // anchors of B per leaf of the tree over their vectors
-  // Called with done = 0 before the first level and after each level: done of total levels.
+  // Called with done = 0 before the first level and after each level: done of total levels. It
+  // is called on the calling thread between levels, and may throw to cancel the match: the
+  // exception leaves MatchImages or MatchSelf and nothing is kept.
   std::function<void(int32_t done, int32_t total)> progress;
 };
 

@@ -204,24 +204,20 @@ void SearchBand(const PatchGrid& a, const PatchGrid& b, const SearchPlan& plan, 
         PrefetchLeaf(*plan.tree, plan.leaf_of_a[size_t(ahead) + size_t(c) * a.rows], b);
       }
       if (search.settled()) continue;
-      // The four neighbours' matches, moved along by one pixel: those visited just before in this
-      // pass, then those ahead, as the previous pass left them.
-      for (const int32_t d : {step, -step}) {
-        if (r - d >= 0 && r - d < a.rows) {
-          const uint32_t* n = &lists->matches[(size_t(r - d) + size_t(c) * a.rows) * k];
-          for (int32_t s = 0; s < k; ++s) {
-            const int32_t row = RowOf(n[s]) + d;
-            if (row >= 0 && row < b.rows) search.Try(row, ColOf(n[s]), false);
-          }
+      // The neighbours visited just before: their matches, moved along by one pixel.
+      if (r - step >= 0 && r - step < a.rows) {
+        const uint32_t* n = &lists->matches[(size_t(r - step) + size_t(c) * a.rows) * k];
+        for (int32_t s = 0; s < k; ++s) {
+          const int32_t row = RowOf(n[s]) + step;
+          if (row >= 0 && row < b.rows) search.Try(row, ColOf(n[s]), false);
         }
-        if (c - d >= 0 && c - d < a.cols) {
-          const uint32_t* n = &lists->matches[(size_t(r) + size_t(c - d) * a.rows) * k];
-          for (int32_t s = 0; s < k; ++s) {
-            const int32_t col = ColOf(n[s]) + d;
-            if (col >= 0 && col < b.cols) search.Try(RowOf(n[s]), col, false);
-          }
+      }
+      if (c - step >= 0 && c - step < a.cols) {
+        const uint32_t* n = &lists->matches[(size_t(r) + size_t(c - step) * a.rows) * k];
+        for (int32_t s = 0; s < k; ++s) {
+          const int32_t col = ColOf(n[s]) + step;
+          if (col >= 0 && col < b.cols) search.Try(RowOf(n[s]), col, false);
         }
-        if (!plan.all_neighbours) break;
       }
       if (plan.tree) {
         search.TryLeaf(*plan.tree, plan.leaf_of_a[size_t(r) + size_t(c) * a.rows]);

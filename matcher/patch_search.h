@@ -49,7 +49,6 @@ struct SearchPlan {
   int32_t radius = 0;  // random search starts this many anchors around the best match, halving
                        // down to 1; 0 searches the whole of B, -1 not at all
   bool self = false;   // A and B are one grid: an anchor never matches itself
-  bool all_neighbours = false;  // also the two neighbours ahead, as the previous pass left them
   uint64_t seed = 1;
   // Optional: a tree over B's vectors (anchors stored packed). Each anchor then also tries the
   // members of its own leaf and of the leaves of the matches its neighbours propose, as far as the
