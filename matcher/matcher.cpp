@@ -147,7 +147,7 @@ Lists Joined(const Lists& first, const Lists& second) {
 
 Field Run(const Image& a_in, const Image& b_in, const MatchOptions& options, bool self,
           Field* start_field) {
-  CheckMatchable(a_in, b_in, options);
+  CheckMatchable(a_in, b_in, options, self);
   const int32_t channels = std::max(a_in.channels, b_in.channels);
   const Image a = WithChannels(a_in, channels);
   const Image b = self ? a : WithChannels(b_in, channels);
@@ -160,8 +160,10 @@ Field Run(const Image& a_in, const Image& b_in, const MatchOptions& options, boo
 
   const CodeBook book = MakeCodeBook(pa, pb, options.binned, options.bin_scale, options.bits);
   // Within one image the anchor itself enters its own list at distance 0; one more entry keeps k
-  // others.
-  const uint32_t length = static_cast<uint32_t>(std::max(options.k, options.keep) + (self ? 1 : 0));
+  // others. Lists start with distinct entries, so none is longer than B has anchors to fill it.
+  const uint32_t length =
+      static_cast<uint32_t>(std::min<uint64_t>(std::max(options.k, options.keep) + (self ? 1 : 0),
+                                               uint64_t(pb.rows) * pb.cols - (self ? 1 : 0)));
   const Lists start = RandomStart(pa, pb, length, self, options.seed);
   Lists lists = start;
 
@@ -227,7 +229,7 @@ Field Run(const Image& a_in, const Image& b_in, const MatchOptions& options, boo
 
 }  // namespace
 
-void CheckMatchable(const Image& a, const Image& b, const MatchOptions& options) {
+void CheckMatchable(const Image& a, const Image& b, const MatchOptions& options, bool self) {
   const auto fail = [](const std::string& why) { throw MatchError(why); };
   for (const Image* image : {&a, &b}) {
     if (image->channels != 1 && image->channels != 3) fail("images must have 1 or 3 channels");
@@ -249,9 +251,10 @@ void CheckMatchable(const Image& a, const Image& b, const MatchOptions& options)
   const int32_t side = KernelSide(options.width);
   const uint64_t values = uint64_t(std::min(options.kernels, side * side)) * 3;
   const uint64_t length = uint64_t(std::max(options.k, options.keep) + 1);
-  // Lists start with distinct entries, and within one image none is the anchor itself.
+  // k distinct matches, and within one image none is the anchor itself.
   const uint64_t anchors_b = uint64_t(b.rows - options.width + 1) * (b.cols - options.width + 1);
-  if (anchors_b < length + 1) fail("too few patches for k = " + std::to_string(options.k));
+  if (anchors_b < uint64_t(options.k) + (self ? 1 : 0))
+    fail("too few patches for k = " + std::to_string(options.k));
   for (const Image* image : {&a, &b}) {
     const uint64_t anchors =
         uint64_t(image->rows - options.width + 1) * (image->cols - options.width + 1);
