@@ -50,6 +50,21 @@ bool WriteAndClose(std::FILE* file, const std::function<bool(std::FILE*)>& write
   return ok;
 }
 
+// The file a link leads to, through every link on the way, even if that file does not exist yet:
+// it is what gets replaced. Empty when the links loop or cannot be read.
+fs::path LinkTarget(fs::path path, std::error_code* failed) {
+  for (int links = 0; fs::is_symlink(path, *failed); ++links) {
+    if (links == 40) {
+      *failed = std::make_error_code(std::errc::too_many_symbolic_link_levels);
+      return {};
+    }
+    const fs::path next = fs::read_symlink(path, *failed);
+    if (*failed) return {};
+    path = next.is_absolute() ? next : path.parent_path() / next;
+  }
+  return path;
+}
+
 }  // namespace
 
 OutputFolder::OutputFolder(std::string path, std::vector<std::string> known)
@@ -80,14 +95,15 @@ bool OutputFolder::Prepare(std::string* error) {
 bool OutputFolder::Write(const std::string& name, const std::function<bool(std::FILE*)>& write,
                          std::string* error) {
   const std::string shown = (fs::path(path_) / name).string();
-  fs::path target = fs::path(path_) / name;
   std::error_code failed;
-  // A link is followed: its target is what gets replaced.
-  if (fs::is_symlink(target, failed)) target = fs::weakly_canonical(target, failed);
+  const fs::path target = LinkTarget(fs::path(path_) / name, &failed);
+  const int link_error = failed.value();
   const fs::file_status status = fs::status(target, failed);
   int code = 0;
   bool ok = false;
-  if (fs::is_directory(status)) {
+  if (target.empty()) {
+    code = link_error;
+  } else if (fs::is_directory(status)) {
     code = EISDIR;
   } else if (fs::exists(status) && !fs::is_regular_file(status)) {
     // A device or a pipe cannot be renamed onto; it takes the bytes as they come.
