@@ -70,10 +70,7 @@ Field FieldOf(const NeighbourLists& lists, const PatchGrid& a, int32_t k, int32_
 
 Field Run(const Image& a_in, const Image& b_in, const MatchOptions& options, bool self,
           Field* start_field) {
-  CheckMatchable(a_in, b_in, options);
-  if (self && uint64_t(a_in.rows - options.width + 1) * (a_in.cols - options.width + 1) <
-                  uint64_t(options.k) + 1)
-    throw MatchError("too few patches for k = " + std::to_string(options.k));
+  CheckMatchable(a_in, b_in, options, self);
   const int32_t channels = std::max(a_in.channels, b_in.channels);
   const int32_t k = options.k;
   const int32_t levels = CoarseLevels(a_in, b_in, options, self);
@@ -146,7 +143,7 @@ Field Run(const Image& a_in, const Image& b_in, const MatchOptions& options, boo
 
 }  // namespace
 
-void CheckMatchable(const Image& a, const Image& b, const MatchOptions& options) {
+void CheckMatchable(const Image& a, const Image& b, const MatchOptions& options, bool self) {
   const auto fail = [](const std::string& why) { throw MatchError(why); };
   for (const Image* image : {&a, &b}) {
     if (image->channels != 1 && image->channels != 3) fail("images must have 1 or 3 channels");
@@ -161,10 +158,16 @@ void CheckMatchable(const Image& a, const Image& b, const MatchOptions& options)
   if (options.passes < 0 || options.coarse_passes < 0 || options.mid_passes < 0)
     fail("the number of sweeps must not be negative");
   if (options.k < 1 || options.k > 64) fail("k must lie in 1..64");
+  // k distinct matches, and within one image none is the anchor itself.
   const uint64_t anchors_b = uint64_t(b.rows - options.width + 1) * (b.cols - options.width + 1);
-  if (anchors_b < uint64_t(options.k)) fail("too few patches for k = " + std::to_string(options.k));
+  if (anchors_b < uint64_t(options.k) + (self ? 1 : 0))
+    fail("too few patches for k = " + std::to_string(options.k));
+  // Projections index the padded channel planes of an image with 32-bit numbers.
+  for (const Image* image : {&a, &b})
+    if ((uint64_t(image->rows) + 16) * (uint64_t(image->cols) + 16) * 3 >= (uint64_t{1} << 31))
+      fail("images are too large");
   const uint64_t anchors_a = uint64_t(a.rows - options.width + 1) * (a.cols - options.width + 1);
-  if (anchors_a * uint64_t(options.k + 1) >= (uint64_t{1} << 31)) fail("images are too large");
+  if (anchors_a * uint64_t(options.k) >= (uint64_t{1} << 31)) fail("images are too large");
 }
 
 MatchOptions QualityOptions(Quality quality) {

@@ -51,7 +51,8 @@ Field MatchImages(const Image& a, const Image& b, const MatchOptions& options,
 // For every anchor of A, its k nearest other anchors of A (as MatchImages otherwise).
 Field MatchSelf(const Image& a, const MatchOptions& options, Field* start = nullptr);
 
-// Checks that match(a, b) can run with these options; throws MatchError otherwise.
-void CheckMatchable(const Image& a, const Image& b, const MatchOptions& options);
+// Checks that match(a, b) (MatchSelf(a) when `self`, with b = a) can run with these options;
+// throws MatchError otherwise.
+void CheckMatchable(const Image& a, const Image& b, const MatchOptions& options, bool self = false);
 
 }  // namespace gck

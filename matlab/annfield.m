@@ -6,21 +6,27 @@ function [nnf, err] = annfield(A, B, opts)
 %   are the 1-based row and column in B of the match of the patch at (r, c). ERR(r, c) is its patch
 %   error, the square root of the sum of squared differences over the patch and every channel.
 %
-%   [NNF, ERR] = ANNFIELD(A, B, OPTS) takes options from the fields of the struct OPTS:
-%     width    patch side W (default 8)
-%     k        matches per patch (default 1); NNF becomes rows x columns x 2 x k and ERR
-%              rows x columns x k, best first
-%     sweeps   propagation sweeps (default 4)
-%     kernels  Walsh-Hadamard kernels per channel (default 8)
-%     bits     hash table of 2^bits buckets (default 16)
-%     seed     random start (default 1)
+%   A and B may also carry an alpha channel (grey + alpha, colour + alpha), which is ignored.
+%
+%   [NNF, ERR] = ANNFIELD(A, B, OPTS) takes options from the fields of the struct OPTS, whole
+%   numbers as gckmatch takes them; any other field is an error:
+%     width    patch side W, 1 to 104 (default 8)
+%     k        matches per patch, 1 to 64 (default 1); NNF becomes rows x columns x 2 x k and ERR
+%              rows x columns x k, best first. B needs at least k patches.
+%     sweeps   propagation sweeps, 0 to 1000 (default 4)
+%     kernels  Walsh-Hadamard kernels per channel, 1 to 64 (default 8)
+%     bits     hash table of 2^bits buckets, 1 to 24 (default 16)
+%     seed     random start, 0 to 2^31 - 1 (default 1)
 %   With B empty ([]) the patches of A are matched against the other patches of A (see
-%   ANNFIELD_KNN).
+%   ANNFIELD_KNN); A then needs at least k + 1 patches. A refused call raises an error with the
+%   identifier annfield:<option> (annfield:width, annfield:k, ...), annfield:option for an unknown
+%   field, annfield:class, annfield:channels or annfield:size for the images.
 %
 %   The work is done by the MEX functions: projfirst_u8_i16 and projnext_i16_rgb (or _luma) project
 %   every patch onto a chain of Walsh-Hadamard kernels, bucketmap_i16 and hash turn projections
 %   into codes, bucketfill files them into hash tables, seedspread_i16_proj or _kbest (_kbest_self)
-%   improve the field sweep by sweep, and patcherr_rgb (or _gray) measures the exact errors.
+%   improve the field sweep by sweep, and patcherr_rgb (or _gray) measures the exact errors. The
+%   sweeps and bucketfill rewrite arrays in place; each is given an array of its own.
 %
 %   Example:
 %     A = imread('motorcycle_left.png'); B = imread('motorcycle_right.png');
@@ -29,53 +35,47 @@ function [nnf, err] = annfield(A, B, opts)
 %
 %   See also ANNFIELD_KNN.
 
+  narginchk(2, 3);
   if nargin < 3, opts = struct(); end
-  w = option(opts, 'width', 8);
-  k = option(opts, 'k', 1);
-  sweeps = option(opts, 'sweeps', 4);
-  kernels = option(opts, 'kernels', 8);
-  bits = option(opts, 'bits', 16);
-  seed = option(opts, 'seed', 1);
+  o = read_options(opts);
+  [w, k, sweeps, kernels, bits, seed] = deal(o.width, o.k, o.sweeps, o.kernels, o.bits, o.seed);
   binned = 6;      % leading projection planes that form the codes
   bin_scale = 0.5; % bin width in standard deviations of each plane
   refine = 2;      % exact propagation rounds over the best matches (k = 1)
 
   self = isempty(B);
   if self, B = A; end
-  if ~isa(A, 'uint8') || ~isa(B, 'uint8')
-    error('annfield:class', 'A and B must be uint8 images');
-  end
+  A = colour_planes(A);
+  B = colour_planes(B);
   channels = max(size(A, 3), size(B, 3));
   A = with_channels(A, channels);
   B = with_channels(B, channels);
-  if w < 1 || w > min([size(A, 1), size(A, 2), size(B, 1), size(B, 2)])
-    error('annfield:width', 'patch width %d is larger than an image', w);
-  end
+  check_matchable(A, B, o, self);
 
   side = 2 ^ floor(log2(w));
-  if side > 8
-    error('annfield:width', 'this front end projects with kernels of side 8 at most; use w < 16');
-  end
-  chain = sequency_chain(side, min(kernels, side * side));
-  SA = projection_stack(A, w, side, chain);
+  walk = sequency_walk(min(kernels, side * side));
+  SA = projection_stack(A, w, side, walk);
   SB = SA;
-  if ~self, SB = projection_stack(B, w, side, chain); end
+  if ~self, SB = projection_stack(B, w, side, walk); end
   [ma, na] = deal(size(A, 1) - w + 1, size(A, 2) - w + 1);
   [mb, nb] = deal(size(B, 1) - w + 1, size(B, 2) - w + 1);
-  widths = bin_widths(SA, SB, binned, bin_scale);
+  widths = bin_widths(SA, SB, min(binned, size(SA, 1)), bin_scale);
 
-  % Lists of distinct random anchors of B (0-based), not the anchor itself within one image.
-  len = k + self;
+  % Lists of distinct random anchors of B (0-based), not the anchor itself within one image: an
+  % entry drawn again moves on to the next anchor of B. No list is longer than B can fill.
+  len = min(k + self, mb * nb - self);
   rand('twister', seed);
   map = floor(rand(len, ma * na) * (mb * nb));
-  own = repmat(0:ma * na - 1, len, 1);
-  for redraw = 1:100
-    bad = self & map == own;
-    for s = 2:len
-      bad(s, :) = bad(s, :) | any(map(1:s - 1, :) == repmat(map(s, :), s - 1, 1), 1);
+  own = 0:ma * na - 1;
+  for s = 1:len
+    while true
+      taken = self & map(s, :) == own;
+      if s > 1
+        taken = taken | any(map(1:s - 1, :) == repmat(map(s, :), s - 1, 1), 1);
+      end
+      if ~any(taken), break; end
+      map(s, taken) = mod(map(s, taken) + 1, mb * nb);
     end
-    if ~any(bad(:)), break; end
-    map(bad) = floor(rand(nnz(bad), 1) * (mb * nb));
   end
   start = map;
   % The single-best sweep reads the image size from its error array, the k-best sweeps from the
@@ -87,6 +87,10 @@ function [nnf, err] = annfield(A, B, opts)
     E = repmat(uint32(4294967295), len, ma * na);
     Map = uint32(map);
   end
+  % The sweeps rewrite E and Map in place. Octave lets variables share one array (after an
+  % assignment, a conversion to the class it has, a reshape...), so each gets an array of its own.
+  E = E + 0;
+  Map = Map + 0;
 
   R = 2 ^ bits;
   order = uint16((1:size(SA, 1))');
@@ -141,13 +145,85 @@ function [nnf, err] = annfield(A, B, opts)
   end
 end
 
-function value = option(opts, name, default)
-  value = default;
-  if isfield(opts, name), value = double(opts.(name)); end
+function o = read_options(opts)
+  % The options with the limits and the words of the command line; a name it does not know is an
+  % error, not a default.
+  limits = struct('width', [1, 104, 8], 'k', [1, 64, 1], 'sweeps', [0, 1000, 4], ...
+                  'kernels', [1, 64, 8], 'bits', [1, 24, 16], 'seed', [0, 2147483647, 1]);
+  if ~isstruct(opts) || ~isscalar(opts)
+    error('annfield:options', 'options must be one struct');
+  end
+  for name = fieldnames(opts)'
+    if ~isfield(limits, name{1})
+      error('annfield:option', 'unknown option ''%s''', name{1});
+    end
+  end
+  o = struct();
+  for name = fieldnames(limits)'
+    [n, limit] = deal(name{1}, limits.(name{1}));
+    value = limit(3);
+    if isfield(opts, n)
+      value = opts.(n);
+      if ~(isnumeric(value) && isreal(value) && isscalar(value) && value == round(value) && ...
+           value >= limit(1) && value <= limit(2))
+        error(['annfield:', n], '%s needs a whole number from %d to %d, not ''%s''', n, ...
+              limit(1), limit(2), shown(value));
+      end
+    end
+    o.(n) = double(value);
+  end
+end
+
+function text = shown(value)
+  if ischar(value) && size(value, 1) <= 1
+    text = value;
+  elseif isnumeric(value) && isscalar(value)
+    text = num2str(value);
+  else
+    dims = sprintf('%dx', size(value));
+    text = sprintf('a %s %s', dims(1:end - 1), class(value));
+  end
+end
+
+function image = colour_planes(image)
+  % Grey or colour, as the command line reads image files: a last, alpha channel (the second of two,
+  % the fourth of four) is dropped.
+  if ~isa(image, 'uint8') || ~isreal(image)
+    error('annfield:class', 'A and B must be uint8 images');
+  end
+  planes = size(image, 3);
+  if ndims(image) > 3 || planes > 4
+    error('annfield:channels', 'images must have 1 or 3 channels (2 or 4 with alpha)');
+  end
+  if planes == 2 || planes == 4, image = image(:, :, 1:planes - 1); end
 end
 
 function image = with_channels(image, channels)
   if size(image, 3) ~= channels, image = repmat(image, [1, 1, channels]); end
+end
+
+function check_matchable(A, B, o, self)
+  % The matcher's own limits, in its words.
+  images = {A, B};
+  for i = 1:2
+    [m, n, ~] = size(images{i});
+    if m > 65535 || n > 65535
+      error('annfield:size', 'images must be at most 65535 pixels high and wide');
+    end
+    if o.width > m || o.width > n
+      error('annfield:width', 'patch width %d is larger than a %d x %d image', o.width, n, m);
+    end
+  end
+  anchors = @(image) (size(image, 1) - o.width + 1) * (size(image, 2) - o.width + 1);
+  % k distinct matches, and within one image none is the patch itself.
+  if anchors(B) < o.k + self
+    error('annfield:k', 'too few patches for k = %d', o.k);
+  end
+  side = 2 ^ floor(log2(o.width));
+  values = min(o.kernels, side * side) * 3;
+  if max(anchors(A), anchors(B)) * max(values, o.k + 1) >= 2 ^ 31
+    error('annfield:size', 'images are too large');
+  end
 end
 
 function v = walsh(side, sequency)
@@ -158,17 +234,23 @@ function v = walsh(side, sequency)
   v = H(changes == sequency, :);
 end
 
-function chain = sequency_chain(side, count)
+function walk = sequency_walk(count)
   % Kernels (row sequency, column sequency) walked square by square, each one unit move from the
-  % last, and the GCK step (delta, alpha, horizontal) that makes each from the one before.
+  % last: (0,0), (0,1), (1,1), (1,0), (2,0), ...
   walk = [0, 0];
-  for n = 1:side - 1
+  for n = 1:ceil(sqrt(count)) - 1
     ring = [(0:n)', repmat(n, n + 1, 1); repmat(n, n, 1), (n - 1:-1:0)'];
     if mod(n, 2) == 0, ring = ring(:, [2, 1]); end
     walk = [walk; ring];
   end
   walk = walk(1:count, :);
-  chain = struct('rows', walk(:, 1), 'cols', walk(:, 2), 'delta', [], 'alpha', [], 'horizontal', []);
+end
+
+function chain = gck_steps(side, walk)
+  % The GCK step (delta, alpha, horizontal) that makes each kernel of the walk from the one before.
+  count = size(walk, 1);
+  chain = struct('delta', zeros(1, count - 1), 'alpha', false(1, count - 1), ...
+                 'horizontal', false(1, count - 1));
   for n = 2:count
     horizontal = walk(n, 2) ~= walk(n - 1, 2);
     axis = 1 + horizontal;
@@ -183,32 +265,53 @@ function chain = sequency_chain(side, count)
   end
 end
 
-function S = projection_stack(image, w, side, chain)
-  % Projections of every anchor, one column per anchor, kernel-major rows (kernel, channel). The
-  % zero padding makes the chain's zero seeds true, so every value is exact.
+function S = projection_stack(image, w, side, walk)
+  % Projections of every anchor onto the kernels of the walk, one column per anchor, kernel-major
+  % rows (kernel, channel). The MEX functions project with kernels of side 8 at most. A Walsh vector
+  % of side 8t is t signed copies of the one of side 8 with 1/t of its sequency, so a kernel of
+  % side 8t is t x t signed tiles of a side-8 kernel and its projection the signed sum of t^2
+  % side-8 projections, divided by t^2 (rounded down) to stay within int16 as in the command line.
   [m, n, channels] = size(image);
-  pad = 2 * side - 1;
+  base = min(side, 8);
+  t = side / base;
+  % The side-8 kernels the tiles need, and the walk up to the last of them.
+  base_walk = sequency_walk(base * base);
+  [~, needed] = ismember(floor(walk / t), base_walk, 'rows');
+  base_walk = base_walk(1:max(needed), :);
+  chain = gck_steps(base, base_walk);
+  % The zero padding makes the chain's zero seeds true, so every value is exact.
+  pad = 2 * base - 1;
   padded = zeros(pad + m + 1, pad + n + 1, channels, 'uint8');
   padded(pad + 1:pad + m, pad + 1:pad + n, :) = image;
   [mp, np] = deal(size(padded, 1), size(padded, 2));
-  ma = m - w + 1;
-  na = n - w + 1;
-  count = numel(chain.rows);
-  S = zeros(count * channels, ma * na, 'int16');
-  P = projfirst_u8_i16(padded, uint16(side));
-  for c = 1:count
+  planes = cell(1, size(base_walk, 1));
+  P = projfirst_u8_i16(padded, uint16(base));
+  for c = 1:size(base_walk, 1)
     if c > 1
-      args = {uint16(side), chain.alpha(c - 1), uint16(chain.delta(c - 1)), chain.horizontal(c - 1)};
+      args = {uint16(base), chain.alpha(c - 1), uint16(chain.delta(c - 1)), chain.horizontal(c - 1)};
       if channels == 3
         P = projnext_i16_rgb(P, args{:});
       else
         P = projnext_i16_luma(P, args{:});
       end
     end
-    planes = reshape(P, mp, np, channels);
-    for ch = 1:channels
-      S((c - 1) * channels + ch, :) = reshape(planes(pad + 1:pad + ma, pad + 1:pad + na, ch), 1, []);
+    P3 = reshape(P, mp, np, channels);
+    planes{c} = P3(pad + 1:pad + m - base + 1, pad + 1:pad + n - base + 1, :);
+  end
+  ma = m - w + 1;
+  na = n - w + 1;
+  S = zeros(size(walk, 1) * channels, ma * na, 'int16');
+  for c = 1:size(walk, 1)
+    row_signs = walsh(side, walk(c, 1));
+    col_signs = walsh(side, walk(c, 2));
+    total = zeros(ma, na, channels);
+    for i = 0:t - 1
+      for j = 0:t - 1
+        tile = double(planes{needed(c)}(i * base + (1:ma), j * base + (1:na), :));
+        total = total + row_signs(i * base + 1) * col_signs(j * base + 1) * tile;
+      end
     end
+    S((c - 1) * channels + (1:channels), :) = int16(reshape(floor(total / t ^ 2), ma * na, channels)');
   end
 end
 
@@ -241,6 +344,7 @@ end
 
 function T = fill_table(C, bits, m, n)
   T = zeros(2 ^ bits, 2, 'uint32');
+  T = T + 0;   % bucketfill writes in place: an array no other variable can share
   if ispc
     bucketfill(T, C, bits, m, n, 0, 2);
   else

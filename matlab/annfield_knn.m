@@ -14,7 +14,11 @@ function [nnf, err] = annfield_knn(A, B, k, opts)
 %
 %   See also ANNFIELD.
 
+  narginchk(3, 4);
   if nargin < 4, opts = struct(); end
+  if ~isstruct(opts) || ~isscalar(opts)
+    error('annfield:options', 'options must be one struct');
+  end
   opts.k = k;
   [nnf, err] = annfield(A, B, opts);
 end

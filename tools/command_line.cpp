@@ -1,5 +1,6 @@
 #include "tools/command_line.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 
@@ -39,6 +40,10 @@ bool ParseInt(const std::string& name, const std::string& text, long low, long h
   return true;
 }
 
+bool LooksLikeOption(const std::string& arg) {
+  return arg.size() > 1 && arg[0] == '-' && !std::isdigit(static_cast<unsigned char>(arg[1]));
+}
+
 }  // namespace
 
 bool ParseCommand(const std::vector<std::string>& args, MatchCommand* command, std::string* error) {
@@ -62,7 +67,8 @@ bool ParseCommand(const std::vector<std::string>& args, MatchCommand* command, s
   for (size_t i = 1; i < args.size(); ++i) {
     const std::string& arg = args[i];
     const auto value = [&](std::string* out) {
-      if (i + 1 >= args.size()) {
+      // An option where the value should be means the value is missing; "-3" is a value.
+      if (i + 1 >= args.size() || LooksLikeOption(args[i + 1])) {
         *error = arg + " needs a value";
         return false;
       }

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <memory>
 #include <vector>
 
 namespace gck {
@@ -46,27 +45,18 @@ Image ErrorImage(const Field& field, int32_t rows, int32_t cols) {
   return out;
 }
 
-bool WriteFieldCsv(const std::string& path, const Field& field, std::string* error) {
-  std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "w"), std::fclose);
-  if (!file) {
-    *error = "cannot write '" + path + "'";
-    return false;
-  }
-  std::fprintf(file.get(), "row,col,slot,match_row,match_col,error\n");
-  for (int32_t r = 0; r < field.rows; ++r) {
-    for (int32_t c = 0; c < field.cols; ++c) {
+bool WriteFieldCsv(std::FILE* file, const Field& field) {
+  bool ok = std::fprintf(file, "row,col,slot,match_row,match_col,error\n") > 0;
+  for (int32_t r = 0; r < field.rows && ok; ++r) {
+    for (int32_t c = 0; c < field.cols && ok; ++c) {
       for (int32_t s = 0; s < field.k; ++s) {
         const size_t e = (r + size_t(c) * field.rows) * field.k + s;
-        std::fprintf(file.get(), "%d,%d,%d,%d,%d,%.9g\n", r, c, s, field.match_rows[e],
-                     field.match_cols[e], static_cast<double>(field.errors[e]));
+        ok &= std::fprintf(file, "%d,%d,%d,%d,%d,%.9g\n", r, c, s, field.match_rows[e],
+                           field.match_cols[e], static_cast<double>(field.errors[e])) > 0;
       }
     }
   }
-  if (std::ferror(file.get())) {
-    *error = "cannot write '" + path + "'";
-    return false;
-  }
-  return true;
+  return ok;
 }
 
 }  // namespace gck

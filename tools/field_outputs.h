@@ -1,7 +1,7 @@
 #pragma once
 // What the command line makes of a field: the reconstruction of A, an error image, a CSV table.
 
-#include <string>
+#include <cstdio>
 
 #include "matcher/field.h"
 #include "matcher/image.h"
@@ -16,7 +16,8 @@ Image Reconstruct(const Field& field, const Image& b, int32_t rows, int32_t cols
 // (of the nearest anchor past the last one), 4 grey levels per unit, clipped at 255.
 Image ErrorImage(const Field& field, int32_t rows, int32_t cols);
 
-// One line per entry: row,col,slot,match_row,match_col,error (0-based; error as in Field).
-bool WriteFieldCsv(const std::string& path, const Field& field, std::string* error);
+// One line per entry: row,col,slot,match_row,match_col,error (0-based; error as in Field). Returns
+// false when a write fails.
+bool WriteFieldCsv(std::FILE* file, const Field& field);
 
 }  // namespace gck

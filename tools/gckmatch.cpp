@@ -2,9 +2,9 @@
 // .npy files and pictures. Run with --help for the options.
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
+#include <functional>
 #include <string>
-#include <system_error>
+#include <utility>
 #include <vector>
 
 #include "gckmatch/version.h"
@@ -13,6 +13,7 @@
 #include "tools/field_outputs.h"
 #include "tools/image_file.h"
 #include "tools/npy_file.h"
+#include "tools/output_folder.h"
 
 namespace {
 
@@ -23,9 +24,12 @@ int Fail(const std::string& message) {
   return 1;
 }
 
+// Every file a run may write; a run without --csv removes the field.csv of an earlier one.
+const std::vector<std::string> kOutputs = {"field.npy", "errors.npy", "reconstruction.png",
+                                           "errors.png", "field.csv"};
+
 bool WriteOutputs(const gck::MatchCommand& command, const gck::Field& field, const gck::Image& a,
-                  const gck::Image& b, std::string* error) {
-  const std::string dir = command.out_dir + "/";
+                  const gck::Image& b, gck::OutputFolder* out, std::string* error) {
   // C order, rows first: field[r][c][s] = (row, column) of match s of the patch at (r, c).
   std::vector<int32_t> matches(field.anchors() * field.k * 2);
   std::vector<float> errors(field.anchors() * field.k);
@@ -40,12 +44,24 @@ bool WriteOutputs(const gck::MatchCommand& command, const gck::Field& field, con
       }
     }
   }
-  return gck::WriteNpy(dir + "field.npy", {field.rows, field.cols, field.k, 2}, matches, error) &&
-         gck::WriteNpy(dir + "errors.npy", {field.rows, field.cols, field.k}, errors, error) &&
-         gck::WritePng(dir + "reconstruction.png", gck::Reconstruct(field, b, a.rows, a.cols),
-                       error) &&
-         gck::WritePng(dir + "errors.png", gck::ErrorImage(field, a.rows, a.cols), error) &&
-         (!command.csv || gck::WriteFieldCsv(dir + "field.csv", field, error));
+  const gck::Image reconstruction = gck::Reconstruct(field, b, a.rows, a.cols);
+  const gck::Image error_image = gck::ErrorImage(field, a.rows, a.cols);
+  std::vector<std::pair<std::string, std::function<bool(FILE*)>>> files = {
+      {"field.npy",
+       [&](FILE* f) {
+         return gck::WriteNpy(f, {field.rows, field.cols, field.k, 2}, matches);
+       }},
+      {"errors.npy",
+       [&](FILE* f) {
+         return gck::WriteNpy(f, {field.rows, field.cols, field.k}, errors);
+       }},
+      {"reconstruction.png", [&](FILE* f) { return gck::WritePng(f, reconstruction); }},
+      {"errors.png", [&](FILE* f) { return gck::WritePng(f, error_image); }}};
+  if (command.csv)
+    files.emplace_back("field.csv", [&](FILE* f) { return gck::WriteFieldCsv(f, field); });
+  for (const auto& [name, write] : files)
+    if (!out->Write(name, write, error)) return false;
+  return out->Commit(error);
 }
 
 }  // namespace
@@ -68,6 +84,14 @@ int main(int argc, char** argv) {
   gck::Image a, b;
   if (!gck::ReadImage(command.image_a, &a, &error)) return Fail(error);
   if (!command.self && !gck::ReadImage(command.image_b, &b, &error)) return Fail(error);
+  try {
+    gck::CheckMatchable(a, command.self ? a : b, command.options, command.self);
+  } catch (const gck::MatchError& e) {
+    return Fail(e.what());
+  }
+  // The folder is checked before the work, which can take minutes.
+  gck::OutputFolder out(command.out_dir, kOutputs);
+  if (!out.Prepare(&error)) return Fail(error);
 
   const Clock::time_point start = Clock::now();
   // A progress line only once the work has taken a second.
@@ -87,11 +111,7 @@ int main(int argc, char** argv) {
     return Fail(e.what());
   }
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-
-  std::error_code made;
-  std::filesystem::create_directories(command.out_dir, made);
-  if (made) return Fail("cannot make the folder '" + command.out_dir + "': " + made.message());
-  if (!WriteOutputs(command, field, a, command.self ? a : b, &error)) return Fail(error);
+  if (!WriteOutputs(command, field, a, command.self ? a : b, &out, &error)) return Fail(error);
   std::printf("matched %d x %d patches of width %d (k = %d) in %.3f s\n", field.cols, field.rows,
               field.width, field.k, seconds);
   std::printf("mean RMS patch error: %.4f\n", field.MeanRmsError());

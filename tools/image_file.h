@@ -1,6 +1,7 @@
 #pragma once
 // PNG and JPEG files to and from Image.
 
+#include <cstdio>
 #include <string>
 
 #include "matcher/image.h"
@@ -11,8 +12,7 @@ namespace gck {
 // Returns false with a message naming the file when it cannot be read or is no image.
 bool ReadImage(const std::string& path, Image* image, std::string* error);
 
-// Writes a 1- or 3-channel image as PNG. Returns false with a message when the file cannot be
-// written.
-bool WritePng(const std::string& path, const Image& image, std::string* error);
+// Writes a 1- or 3-channel image as PNG. Returns false when it cannot be encoded or written.
+bool WritePng(std::FILE* file, const Image& image);
 
 }  // namespace gck

@@ -1,24 +1,15 @@
 #include "tools/npy_file.h"
 
-#include <fstream>
-
 namespace gck {
 namespace {
 
 template <class T>
-bool Write(const std::string& path, const std::string& dtype, const std::vector<int64_t>& shape,
-           const std::vector<T>& values, std::string* error) {
-  std::ofstream file(path, std::ios::binary);
+bool Write(std::FILE* file, const std::string& dtype, const std::vector<int64_t>& shape,
+           const std::vector<T>& values) {
   const std::string header = NpyHeader(dtype, shape);
-  file.write(header.data(), static_cast<std::streamsize>(header.size()));
   // Little-endian data, as every platform the matcher builds for stores it.
-  file.write(reinterpret_cast<const char*>(values.data()),
-             static_cast<std::streamsize>(values.size() * sizeof(T)));
-  if (!file) {
-    *error = "cannot write '" + path + "'";
-    return false;
-  }
-  return true;
+  return std::fwrite(header.data(), 1, header.size(), file) == header.size() &&
+         std::fwrite(values.data(), sizeof(T), values.size(), file) == values.size();
 }
 
 }  // namespace
@@ -40,14 +31,14 @@ std::string NpyHeader(const std::string& dtype, const std::vector<int64_t>& shap
   return header + dict;
 }
 
-bool WriteNpy(const std::string& path, const std::vector<int64_t>& shape,
-              const std::vector<int32_t>& values, std::string* error) {
-  return Write(path, "<i4", shape, values, error);
+bool WriteNpy(std::FILE* file, const std::vector<int64_t>& shape,
+              const std::vector<int32_t>& values) {
+  return Write(file, "<i4", shape, values);
 }
 
-bool WriteNpy(const std::string& path, const std::vector<int64_t>& shape,
-              const std::vector<float>& values, std::string* error) {
-  return Write(path, "<f4", shape, values, error);
+bool WriteNpy(std::FILE* file, const std::vector<int64_t>& shape,
+              const std::vector<float>& values) {
+  return Write(file, "<f4", shape, values);
 }
 
 }  // namespace gck

@@ -3,17 +3,17 @@
 // lines of fread.
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
 namespace gck {
 
-// Writes `values` as an array of the given shape; the last index varies fastest. Returns false with
-// a message when the file cannot be written.
-bool WriteNpy(const std::string& path, const std::vector<int64_t>& shape,
-              const std::vector<int32_t>& values, std::string* error);
-bool WriteNpy(const std::string& path, const std::vector<int64_t>& shape,
-              const std::vector<float>& values, std::string* error);
+// Writes `values` as an array of the given shape; the last index varies fastest. Returns false
+// when a write fails.
+bool WriteNpy(std::FILE* file, const std::vector<int64_t>& shape,
+              const std::vector<int32_t>& values);
+bool WriteNpy(std::FILE* file, const std::vector<int64_t>& shape, const std::vector<float>& values);
 
 // The header that precedes the data: magic, version, length and the padded dictionary.
 std::string NpyHeader(const std::string& dtype, const std::vector<int64_t>& shape);

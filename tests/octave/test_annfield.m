@@ -10,7 +10,8 @@ function cases = test_annfield
   end
   cases = {@agrees_with_the_command_line_on_the_bundled_pair, @identical_images_give_the_identity, ...
            @errors_are_the_patch_errors_of_the_matches, @k_nearest_within_one_image, ...
-           @grey_images_and_help_text};
+           @grey_images_and_help_text, @every_width_and_kernel_count_the_command_line_takes, ...
+           @options_are_refused_as_the_command_line_refuses_them};
 end
 
 function root = repository
@@ -101,5 +102,91 @@ function grey_images_and_help_text
   assert(isequal(size(nnf), [21, 26, 2]) && all(err(:) >= 0));
   assert(~isempty(strfind(help('annfield'), 'nearest-neighbour field')));
   assert(~isempty(strfind(help('annfield_knn'), 'k nearest patches')));
-  assert_fails_with(@() annfield(A, B, struct('width', 40)), 'patch width 40 is larger than an image');
+  assert_fails_with(@() annfield(A, B, struct('width', 40)), ...
+                    'patch width 40 is larger than a 31 x 26 image');
+end
+
+function check_field(A, B, nnf, err, w)
+  % Every patch's matches are distinct patches of B (with B empty, other patches of A) and its
+  % errors their exact patch errors, best first.
+  self = isempty(B);
+  if self, B = A; end
+  [ma, na, ~, k] = size(nnf);
+  for r = 1:ma
+    for c = 1:na
+      matches = squeeze(nnf(r, c, :, :))';
+      if self, matches(end + 1, :) = [r, c]; end
+      assert(size(unique(matches, 'rows'), 1) == size(matches, 1), 'repeated match at (%d, %d)', r, c);
+      for s = 1:k
+        [rb, cb] = deal(nnf(r, c, 1, s), nnf(r, c, 2, s));
+        d = double(A(r:r + w - 1, c:c + w - 1, :)) - double(B(rb:rb + w - 1, cb:cb + w - 1, :));
+        assert(err(r, c, s) == single(sqrt(sum(d(:) .^ 2))), 'error of (%d, %d) entry %d', r, c, s);
+      end
+      assert(issorted(squeeze(err(r, c, :))));
+    end
+  end
+end
+
+function every_width_and_kernel_count_the_command_line_takes
+  colour = scene(19, 22, 3, 7);
+  grey = scene(18, 21, 1, 8);
+  for o = {struct('width', 1), struct('width', 2, 'kernels', 1), struct('width', 3, 'k', 2), ...
+           struct('width', 5, 'kernels', 5)}
+    [nnf, err] = annfield(colour, grey, o{1});
+    check_field(colour, grey, nnf, err, o{1}.width);
+    [nnf, err] = annfield(grey, [], setfield(o{1}, 'k', 2));
+    check_field(grey, [], nnf, err, o{1}.width);
+  end
+  % Patches wider than 15 are projected with tiles of side-8 kernels.
+  A = scene(40, 44, 3, 9);
+  B = A(3:end, 2:end, :);
+  [nnf, err] = annfield(A, B, struct('width', 16));
+  check_field(A, B, nnf, err, 16);
+  assert(all(all(err(3:end, 2:end) == 0)) && isequal(nnf(3:end, 2, 1), (1:23)'));
+  A = scene(70, 72, 1, 10);
+  [nnf, err] = annfield(A, [], struct('width', 65, 'k', 3, 'kernels', 64));
+  check_field(A, [], nnf, err, 65);
+  % An alpha channel is dropped, as when the command line reads an image file.
+  alpha = repmat(uint8(255), 19, 22);
+  [nnf, err] = annfield(cat(3, colour, alpha), cat(3, grey, grey), struct('width', 4));
+  [nnf_without, err_without] = annfield(colour, grey, struct('width', 4));
+  assert(isequal(nnf, nnf_without) && isequal(err, err_without));
+end
+
+function options_are_refused_as_the_command_line_refuses_them
+  A = scene(20, 23, 3, 11);
+  nine = A(1:10, 1:10, :);   % 3 x 3 patches of width 8
+  number = @(name, low, high, value) ...
+      sprintf('%s needs a whole number from %d to %d, not ''%s''', name, low, high, value);
+  cases = {struct('k', 0), 'annfield:k', number('k', 1, 64, '0');
+           struct('k', '2'), 'annfield:k', number('k', 1, 64, '2');
+           struct('width', 2.5), 'annfield:width', number('width', 1, 104, '2.5');
+           struct('width', NaN), 'annfield:width', number('width', 1, 104, 'NaN');
+           struct('sweeps', -1), 'annfield:sweeps', number('sweeps', 0, 1000, '-1');
+           struct('seed', NaN), 'annfield:seed', number('seed', 0, 2147483647, 'NaN');
+           struct('bits', 31), 'annfield:bits', number('bits', 1, 24, '31');
+           struct('bits', [16 16]), 'annfield:bits', number('bits', 1, 24, 'a 1x2 double');
+           struct('widht', 4), 'annfield:option', 'unknown option ''widht''';
+           struct('k', 10), 'annfield:k', 'too few patches for k = 10'};
+  calls = [cellfun(@(o) @() annfield(A, nine, o), cases(:, 1), 'UniformOutput', false);
+           {@() annfield_knn(nine, [], 9); @() annfield(A(1:8, 1:8, :), []);
+            @() annfield_knn(A, A, 3, 'fast'); @() annfield(cat(3, A, A(:, :, 1:2)), A)}];
+  cases(end + 1:end + 4, 2:3) = {'annfield:k', 'too few patches for k = 9';
+                                 'annfield:k', 'too few patches for k = 1';
+                                 'annfield:options', 'options must be one struct';
+                                 'annfield:channels', 'images must have 1 or 3 channels (2 or 4 with alpha)'};
+  for i = 1:numel(calls)
+    try
+      calls{i}();
+      error('no error raised; expected "%s"', cases{i, 3});
+    catch err
+      assert(strcmp(err.identifier, cases{i, 2}) && strcmp(err.message, cases{i, 3}), ...
+             'got %s "%s", expected "%s"', err.identifier, err.message, cases{i, 3});
+    end
+  end
+  % Just enough patches: k in B, k + 1 within one image.
+  [nnf, err] = annfield_knn(A, nine, 9);
+  check_field(A, nine, nnf, err, 8);
+  [nnf, err] = annfield_knn(nine, [], 8);
+  check_field(nine, [], nnf, err, 8);
 end

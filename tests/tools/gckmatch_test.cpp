@@ -1,5 +1,6 @@
 // Runs the built gckmatch program as a user does and checks its exit codes, messages and files.
 #include <gtest/gtest.h>
+#include <stb_image_write.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -7,12 +8,12 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "tools/image_file.h"
-
-#include <stb_image_write.h>
 
 namespace gck {
 namespace {
@@ -58,8 +59,9 @@ class GckmatchTest : public ::testing::Test {
     Image image = BlankImage(rows, cols, channels);
     for (size_t i = 0; i < image.pixels.size(); ++i)
       image.pixels[i] = static_cast<uint8_t>(i * 37 % 251);
-    std::string error;
-    EXPECT_TRUE(WritePng(Path(name), image, &error)) << error;
+    FILE* file = std::fopen(Path(name).c_str(), "wb");
+    EXPECT_TRUE(file && WritePng(file, image));
+    if (file) std::fclose(file);
     return Path(name);
   }
   fs::path dir_;
@@ -99,7 +101,8 @@ TEST_F(GckmatchTest, ReadsJpegAndGreyPng) {
   for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = static_cast<uint8_t>((i * 7) % 256);
   ASSERT_TRUE(stbi_write_jpg(Path("a.jpg").c_str(), 40, 30, 3, rgb.data(), 90));
   const std::string grey = Png("b.png", 28, 35, 1);
-  const Outcome run = Gckmatch("match " + Path("a.jpg") + " " + grey + " -w 6 --out " + Path("out"));
+  const Outcome run =
+      Gckmatch("match " + Path("a.jpg") + " " + grey + " -w 6 --out " + Path("out"));
   ASSERT_EQ(run.status, 0) << run.output;
   EXPECT_NE(run.output.find("35 x 25 patches of width 6"), std::string::npos) << run.output;
   Image reconstruction;
@@ -151,6 +154,94 @@ TEST_F(GckmatchTest, BadInputEndsWithAClearMessage) {
     EXPECT_EQ(run.output.rfind(c.message, 0), 0u) << c.args << "\n" << run.output;
   }
   EXPECT_FALSE(fs::exists(Path("out")));
+}
+
+// The names in `dir`, sorted, hidden ones included.
+std::vector<std::string> Names(const fs::path& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST_F(GckmatchTest, AFailedWriteIsAnErrorAndLeavesTheEarlierRunAsItWas) {
+  const std::string pair = Png("a.png", 20, 24, 3) + " " + Png("b.png", 22, 19, 3);
+  const std::string run_csv = "match " + pair + " -w 5 --csv --out " + Path("out");
+  ASSERT_EQ(Gckmatch(run_csv).status, 0);
+  const std::vector<std::string> names = Names(Path("out"));
+  const std::string field = Slurp(Path("out/field.npy"));
+  // Outputs small enough to sit in a write buffer until the file is closed, too.
+  for (const std::string name : {"field.npy", "reconstruction.png", "errors.png", "field.csv"}) {
+    fs::remove(Path("out/" + name));
+    fs::create_symlink("/dev/full", Path("out/" + name));
+    const Outcome run = Gckmatch("match " + pair + " -w 4 --csv --out " + Path("out"));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.output,
+              "gckmatch: cannot write '" + Path("out/" + name) + "': No space left on device\n");
+    EXPECT_EQ(Names(Path("out")), names);
+    fs::remove(Path("out/" + name));
+    ASSERT_EQ(Gckmatch(run_csv).status, 0);
+  }
+  EXPECT_EQ(Slurp(Path("out/field.npy")), field);
+  // A run without --csv leaves no table of an earlier run.
+  ASSERT_EQ(Gckmatch("match " + pair + " -w 5 --out " + Path("out")).status, 0);
+  EXPECT_FALSE(fs::exists(Path("out/field.csv")));
+  fs::remove(Path("out/errors.npy"));
+  fs::create_directories(Path("out/errors.npy/taken"));
+  const Outcome run = Gckmatch("match " + pair + " -w 5 --out " + Path("out"));
+  EXPECT_EQ(run.output,
+            "gckmatch: cannot write '" + Path("out/errors.npy") + "': Is a directory\n");
+}
+
+TEST_F(GckmatchTest, TheOutputFolderIsCheckedBeforeTheMatch) {
+  const std::string pair = Png("a.png", 20, 24, 3) + " " + Png("b.png", 22, 19, 3);
+  Outcome run = Gckmatch("match " + pair + " --out " + Path("a.png/out"));
+  EXPECT_EQ(run.output,
+            "gckmatch: cannot make the folder '" + Path("a.png/out") + "': Not a directory\n");
+  // A folder that exists but takes no files: this process's own folder in /proc.
+  run = Gckmatch("match " + pair + " --out /proc/self");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.output.rfind("gckmatch: cannot write in the folder '/proc/self': ", 0), 0u);
+}
+
+TEST_F(GckmatchTest, AsManyPatchesAsMatchesAreEnough) {
+  const std::string a = Png("a.png", 20, 17, 3);
+  const std::string nine = Png("nine.png", 10, 10, 3);  // 3 x 3 patches of width 8
+  const std::string two = Png("two.png", 9, 8, 1);      // 2 x 1
+  for (const std::string& args :
+       {a + " " + nine + " --k 9", "--self " + nine + " --k 8", "--self " + two}) {
+    const Outcome run = Gckmatch("match " + args + " -w 8 --csv --out " + Path("out"));
+    ASSERT_EQ(run.status, 0) << args << "\n" << run.output;
+    // row,col,slot,match_row,match_col,error: every patch's k matches are distinct, within one
+    // image other patches.
+    std::istringstream csv(Slurp(Path("out/field.csv")));
+    std::string line;
+    std::getline(csv, line);
+    std::set<std::string> seen;
+    while (std::getline(csv, line)) {
+      int r, c, s, rb, cb;
+      ASSERT_EQ(std::sscanf(line.c_str(), "%d,%d,%d,%d,%d,", &r, &c, &s, &rb, &cb), 5);
+      if (s == 0) seen.clear();
+      if (s == 0 && args.rfind("--self", 0) == 0)
+        seen = {std::to_string(r) + "," + std::to_string(c)};
+      EXPECT_TRUE(seen.insert(std::to_string(rb) + "," + std::to_string(cb)).second) << line;
+    }
+  }
+  const std::string refused[][2] = {
+      {a + " " + nine + " -w 8 --k 10", "gckmatch: too few patches for k = 10\n"},
+      {"--self " + nine + " -w 8 --k 9", "gckmatch: too few patches for k = 9\n"},
+      {a + " " + nine + " --k --out " + Path("out"), "gckmatch: --k needs a value\n"}};
+  for (const auto& [args, message] : refused)
+    EXPECT_EQ(Gckmatch("match " + args).output.rfind(message, 0), 0u) << args;
+  // A PNG header declaring 60000 x 60000 pixels, and nothing more.
+  const unsigned char header[] = {0x89, 'P',  'N', 'G', '\r', '\n', 0x1A, '\n', 0,
+                                  0,    0,    13,  'I', 'H',  'D',  'R',  0,    0,
+                                  0xEA, 0x60, 0,   0,   0xEA, 0x60, 8,    2};
+  std::ofstream(Path("huge.png"), std::ios::binary)
+      .write(reinterpret_cast<const char*>(header), sizeof header);
+  EXPECT_EQ(Gckmatch("match " + Path("huge.png") + " " + a).output,
+            "gckmatch: cannot read image '" + Path("huge.png") +
+                "': 60000 x 60000 pixels exceed the size limit of 2^30 bytes\n");
 }
 
 TEST_F(GckmatchTest, HelpGoesToStandardOutput) {
