@@ -1,0 +1,107 @@
+// gckmatch._gckmatch: the matcher on NumPy arrays. The Python package wraps these calls; their
+// documentation is there.
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+
+#include <string>
+
+#include "gckmatch/version.h"
+#include "matcher/matcher.h"
+#include "python/src/arrays.h"
+#include "tools/field_outputs.h"
+#include "tools/image_file.h"
+
+namespace py = pybind11;
+
+namespace gck::python {
+namespace {
+
+MatchOptions OptionsOf(int32_t width, int32_t k, uint64_t seed, int32_t threads,
+                       const std::string& quality) {
+  if (quality != "default" && quality != "high")
+    throw MatchError("quality must be 'default' or 'high', not '" + quality + "'");
+  if (threads < 0) throw MatchError("threads must not be negative");
+  MatchOptions options = QualityOptions(quality == "high" ? Quality::kHigh : Quality::kDefault);
+  options.width = width;
+  options.k = k;
+  options.seed = seed;
+  options.threads = threads;
+  // Called between levels on this thread, which has let the GIL go: a pending Ctrl-C cancels the
+  // match, and the Python error it leaves becomes KeyboardInterrupt once the call returns.
+  options.progress = [](int32_t, int32_t) {
+    py::gil_scoped_acquire gil;
+    if (PyErr_CheckSignals() != 0) throw py::error_already_set();
+  };
+  return options;
+}
+
+py::tuple Match(const py::array& a, const py::array& b, int32_t width, int32_t k, uint64_t seed,
+                int32_t threads, const std::string& quality) {
+  const MatchOptions options = OptionsOf(width, k, seed, threads, quality);
+  const PixelView view_a = ViewOf(a), view_b = ViewOf(b);
+  Image image_a = ShapeOf(view_a), image_b = ShapeOf(view_b);
+  CheckMatchable(image_a, image_b, options);
+  Field field;
+  {
+    py::gil_scoped_release released;
+    CopyPixels(view_a, &image_a);
+    CopyPixels(view_b, &image_b);
+    field = MatchImages(image_a, image_b, options);
+  }
+  return ArraysOf(field);
+}
+
+py::tuple MatchOwn(const py::array& a, int32_t width, int32_t k, uint64_t seed, int32_t threads,
+                   const std::string& quality) {
+  const MatchOptions options = OptionsOf(width, k, seed, threads, quality);
+  const PixelView view = ViewOf(a);
+  Image image = ShapeOf(view);
+  CheckMatchable(image, image, options);
+  Field field;
+  {
+    py::gil_scoped_release released;
+    CopyPixels(view, &image);
+    field = MatchSelf(image, options);
+  }
+  return ArraysOf(field);
+}
+
+py::array Rebuild(const py::array_t<int32_t, py::array::c_style | py::array::forcecast>& rows,
+                  const py::array_t<int32_t, py::array::c_style | py::array::forcecast>& cols,
+                  int32_t width, const py::array& b) {
+  const PixelView view = ViewOf(b);
+  Image image = ShapeOf(view);
+  if (image.channels != 1 && image.channels != 3)
+    throw MatchError("images must have 1 or 3 channels");
+  if (image.rows > 65535 || image.cols > 65535)
+    throw MatchError("images must be at most 65535 pixels high and wide");
+  CopyPixels(view, &image);
+  const Field field = BestOf(rows, cols, width, image);
+  return ArrayOf(Reconstruct(field, image, field.rows + width - 1, field.cols + width - 1));
+}
+
+py::array Read(const std::string& path) {
+  Image image;
+  std::string error;
+  if (!ReadImage(path, &image, &error)) {
+    PyErr_SetString(PyExc_OSError, error.c_str());
+    throw py::error_already_set();
+  }
+  return ArrayOf(std::move(image));
+}
+
+}  // namespace
+}  // namespace gck::python
+
+PYBIND11_MODULE(_gckmatch, m) {
+  using namespace gck::python;
+  m.doc() = "The matcher on NumPy arrays; use the gckmatch package, which documents every call.";
+  m.attr("__version__") = GCKMATCH_VERSION;
+  py::register_exception<gck::MatchError>(m, "MatchError", PyExc_ValueError);
+  m.def("match", &Match, py::arg("a"), py::arg("b"), py::arg("width"), py::arg("k"),
+        py::arg("seed"), py::arg("threads"), py::arg("quality"));
+  m.def("match_self", &MatchOwn, py::arg("a"), py::arg("width"), py::arg("k"), py::arg("seed"),
+        py::arg("threads"), py::arg("quality"));
+  m.def("reconstruct", &Rebuild, py::arg("rows"), py::arg("cols"), py::arg("width"), py::arg("b"));
+  m.def("read_image", &Read, py::arg("path"));
+}

@@ -1,0 +1,101 @@
+"""Builds the gckmatch Python module: `pip install --no-build-isolation .` from this folder.
+
+The extension compiles the matcher and the cores straight from their folders (every .cpp file, so
+new ones are picked up) with the image reader and the reconstruction of the command line. The
+version is CMake's project version, read from CMakeLists.txt and written through cmake/version.h.in
+as for every other front end.
+"""
+import glob
+import os
+import re
+import subprocess
+
+from pybind11.setup_helpers import ParallelCompile, Pybind11Extension, build_ext
+from setuptools import setup
+
+ROOT = os.path.dirname(os.path.abspath(__file__))
+CORE_FOLDERS = ["matcher", "projection", "hashing", "error", "propagation"]
+FROM_TOOLS = ["tools/image_file.cpp", "tools/field_outputs.cpp"]
+
+
+def read(path):
+    with open(os.path.join(ROOT, path), encoding="utf-8") as file:
+        return file.read()
+
+
+def project_version():
+    found = re.search(r"project\(gckmatch\s+VERSION\s+([0-9]+)\.([0-9]+)(\.[0-9]+)?",
+                      read("CMakeLists.txt"))
+    if not found:
+        raise RuntimeError("CMakeLists.txt names no project version")
+    return found.group(1), found.group(2), found.group(3) or ""
+
+
+def stb_include_dirs():
+    try:
+        flags = subprocess.run(["pkg-config", "--cflags-only-I", "stb"], check=True,
+                               capture_output=True, text=True).stdout.split()
+        return [flag[2:] for flag in flags]
+    except (OSError, subprocess.CalledProcessError):
+        return ["/usr/include/stb"]
+
+
+class BuildWithVersion(build_ext):
+    """Writes gckmatch/version.h from cmake/version.h.in before compiling."""
+
+    def run(self):
+        major, minor, patch = project_version()
+        header = (read("cmake/version.h.in")
+                  .replace("@PROJECT_VERSION@", f"{major}.{minor}{patch}")
+                  .replace("@PROJECT_VERSION_MAJOR@", major)
+                  .replace("@PROJECT_VERSION_MINOR@", minor))
+        public = os.path.join(self.build_temp, "public")
+        os.makedirs(os.path.join(public, "gckmatch"), exist_ok=True)
+        with open(os.path.join(public, "gckmatch", "version.h"), "w", encoding="utf-8") as file:
+            file.write(header)
+        for extension in self.extensions:
+            extension.include_dirs.append(public)
+        super().run()
+
+
+def sources():
+    found = sorted(glob.glob("python/src/*.cpp"))
+    for folder in CORE_FOLDERS:
+        found += sorted(glob.glob(f"{folder}/*.cpp"))
+    return found + FROM_TOOLS
+
+
+# The matcher's own flags: Release as CMake builds it, and OpenMP once the matcher uses it.
+compile_args = ["-O3", "-DNDEBUG"]
+link_args = []
+if "OpenMP" in read("matcher/CMakeLists.txt"):
+    compile_args.append("-fopenmp")
+    link_args.append("-fopenmp")
+
+ParallelCompile("GCK_BUILD_JOBS", default=2).install()
+
+major, minor, patch = project_version()
+setup(
+    name="gckmatch",
+    version=f"{major}.{minor}{patch}",
+    description="A dense patch matcher on NumPy arrays",
+    package_dir={"": "python"},
+    packages=["gckmatch"],
+    package_data={"gckmatch": ["py.typed", "*.pyi"]},
+    ext_modules=[
+        Pybind11Extension(
+            "gckmatch._gckmatch",
+            sources(),
+            include_dirs=["."] + stb_include_dirs(),
+            libraries=["stb"],
+            extra_compile_args=compile_args,
+            extra_link_args=link_args,
+            cxx_std=17,
+        )
+    ],
+    cmdclass={"build_ext": BuildWithVersion},
+    install_requires=["numpy"],
+    extras_require={"batch": ["distributed"]},
+    python_requires=">=3.9",
+    zip_safe=False,
+)
