@@ -57,7 +57,7 @@ class Field:
         B's channels (in Fortran order). Raises ValueError when B is no image or a match does not
         fit in it.
         """
-        return _gckmatch.reconstruct(self.rows, self.cols, self.width, b)
+        return _gckmatch.reconstruct(self.rows, self.cols, self.width, np.asarray(b))
 
     def __repr__(self) -> str:
         height, width, k = self.rows.shape
@@ -86,7 +86,8 @@ def match(a: np.ndarray, b: np.ndarray, width: int = 8, k: int = 1, seed: int = 
             options out of range; the message says which.
         KeyboardInterrupt: Ctrl-C during the match.
     """
-    return Field(*_gckmatch.match(a, b, width, k, seed, threads, quality), width)
+    arrays = _gckmatch.match(np.asarray(a), np.asarray(b), width, k, seed, threads, quality)
+    return Field(*arrays, width)
 
 
 def match_self(a: np.ndarray, width: int = 8, k: int = 1, seed: int = 1, threads: int = 0,
@@ -95,7 +96,8 @@ def match_self(a: np.ndarray, width: int = 8, k: int = 1, seed: int = 1, threads
 
     As :func:`match` with B = A, except that no patch is its own match.
     """
-    return Field(*_gckmatch.match_self(a, width, k, seed, threads, quality), width)
+    arrays = _gckmatch.match_self(np.asarray(a), width, k, seed, threads, quality)
+    return Field(*arrays, width)
 
 
 def read_image(path: str) -> np.ndarray:
