@@ -114,8 +114,10 @@ int main(int argc, char** argv) {
   }
   gck::MatchOptions fast;
   fast.width = kWidth;
+  fast.threads = 1;
   gck::MatchOptions high = gck::QualityOptions(gck::Quality::kHigh);
   high.width = kWidth;
+  high.threads = 1;
   // GCK_FAST and GCK_HIGH ("levels=2,passes=3,...") try other settings without rebuilding.
   if (!Override(std::getenv("GCK_FAST"), &fast) || !Override(std::getenv("GCK_HIGH"), &high))
     return 2;

@@ -1,6 +1,9 @@
 #include "matcher/matcher.h"
 
+#include <omp.h>
+
 #include <algorithm>
+#include <thread>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -42,6 +45,22 @@ int32_t CoarseLevels(const Image& a, const Image& b, const MatchOptions& options
   return levels;
 }
 
+// Runs the parallel loops of the calling thread's matches on `threads` threads (0: every hardware
+// thread) until it goes out of scope.
+class ThreadCount {
+ public:
+  explicit ThreadCount(int32_t threads) : saved_(omp_get_max_threads()) {
+    omp_set_num_threads(threads > 0 ? threads
+                                    : std::max(1, int(std::thread::hardware_concurrency())));
+  }
+  ~ThreadCount() { omp_set_num_threads(saved_); }
+  ThreadCount(const ThreadCount&) = delete;
+  ThreadCount& operator=(const ThreadCount&) = delete;
+
+ private:
+  const int saved_;
+};
+
 Field FieldOf(const NeighbourLists& lists, const PatchGrid& a, int32_t k, int32_t width,
               int32_t channels, bool self) {
   Field field;
@@ -54,6 +73,7 @@ Field FieldOf(const NeighbourLists& lists, const PatchGrid& a, int32_t k, int32_
   field.match_rows.resize(entries);
   field.match_cols.resize(entries);
   field.errors.resize(entries);
+#pragma omp parallel for schedule(static)
   for (size_t p = 0; p < field.anchors(); ++p) {
     const uint32_t* matches = &lists.matches[p * lists.k];
     const uint32_t* costs = &lists.costs[p * lists.k];
@@ -71,6 +91,7 @@ Field FieldOf(const NeighbourLists& lists, const PatchGrid& a, int32_t k, int32_
 Field Run(const Image& a_in, const Image& b_in, const MatchOptions& options, bool self,
           Field* start_field) {
   CheckMatchable(a_in, b_in, options, self);
+  const ThreadCount thread_count(options.threads);
   const int32_t channels = std::max(a_in.channels, b_in.channels);
   const int32_t k = options.k;
   const int32_t levels = CoarseLevels(a_in, b_in, options, self);
@@ -91,8 +112,9 @@ Field Run(const Image& a_in, const Image& b_in, const MatchOptions& options, boo
   PatchGrid coarse_a;
   for (int32_t l = levels; l >= 0; --l) {
     const int32_t w = l == 0 ? options.width : LevelWidth(options.width, l);
-    PatchGrid grid_a = MakeGrid(pyramid_a[l], w);
-    PatchGrid grid_b = self ? PatchGrid() : MakeGrid(images_b[l], w);
+    const int32_t radius = l == levels ? options.coarse_radius : options.radius;
+    PatchGrid grid_a = MakeGrid(pyramid_a[l], w, radius >= 0);
+    PatchGrid grid_b = self ? PatchGrid() : MakeGrid(images_b[l], w, radius >= 0);
     const PatchGrid& b = self ? grid_a : grid_b;
     const uint64_t level_seed = SplitMix64(options.seed + 0x100 * uint64_t(l)).Next();
     lists = l == levels ? RandomLists(grid_a, b, ListLength(options, self), self, level_seed)
@@ -107,17 +129,22 @@ Field Run(const Image& a_in, const Image& b_in, const MatchOptions& options, boo
       const int32_t side = std::min(KernelSide(options.width), 8);
       const KernelChain chain = SequencyChain(side, std::min(options.kernels, side * side), 1);
       const Image& plain_a = a_in.channels == channels ? a_in : WithChannels(a_in, channels);
-      vectors_a = Project(plain_a, options.width, chain, 0);
-      const Projections* pb = &vectors_a;
-      if (!self) {
-        vectors_b = Project(b_in.channels == channels ? b_in : WithChannels(b_in, channels),
-                            options.width, chain, 0);
-        pb = &vectors_b;
+      // Each projection is one chain of whole-image passes: A's and B's run side by side.
+#pragma omp parallel sections
+      {
+#pragma omp section
+        vectors_a = Project(plain_a, options.width, chain, 0);
+#pragma omp section
+        if (!self)
+          vectors_b = Project(b_in.channels == channels ? b_in : WithChannels(b_in, channels),
+                              options.width, chain, 0);
       }
+      const Projections* pb = self ? &vectors_a : &vectors_b;
       tree = BuildTree(pb->stack.data(), uint32_t(pb->rows) * uint32_t(pb->cols), pb->values,
                        options.leaf_size);
       for (uint32_t& q : tree.anchors) q = Pack(int32_t(q % uint32_t(pb->rows)), int32_t(q / uint32_t(pb->rows)));
       leaf_of_a.resize(grid_a.anchors());
+#pragma omp parallel for schedule(static)
       for (uint32_t p = 0; p < grid_a.anchors(); ++p)
         leaf_of_a[p] = tree.Leaf(&vectors_a.stack[size_t(p) * vectors_a.values]);
       grid_a.vectors = vectors_a.stack.data();
@@ -127,7 +154,7 @@ Field Run(const Image& a_in, const Image& b_in, const MatchOptions& options, boo
       plan.leaf_of_a = leaf_of_a.data();
     }
     plan.passes = l == levels ? options.coarse_passes : l == 0 ? options.passes : options.mid_passes;
-    plan.radius = l == levels ? options.coarse_radius : options.radius;
+    plan.radius = radius;
     plan.self = self;
     plan.seed = level_seed;
     Search(grid_a, b, plan, &lists);
@@ -155,8 +182,12 @@ void CheckMatchable(const Image& a, const Image& b, const MatchOptions& options,
   }
   if (options.width < 1 || options.width > MaxPatchWidth(3))
     fail("patch width must lie in 1.." + std::to_string(MaxPatchWidth(3)));
-  if (options.passes < 0 || options.coarse_passes < 0 || options.mid_passes < 0)
-    fail("the number of sweeps must not be negative");
+  if (options.passes < 0 || options.coarse_passes < 0 || options.mid_passes < 0 ||
+      options.levels < 0)
+    fail("the number of sweeps and levels must not be negative");
+  if (options.radius < -1 || options.coarse_radius < -1) fail("a search radius must be -1 or more");
+  if (options.kernels < 0 || options.leaf_size < 1 || options.threads < 0)
+    fail("kernels and threads must not be negative, leaves must hold an anchor");
   if (options.k < 1 || options.k > 64) fail("k must lie in 1..64");
   // k distinct matches, and within one image none is the anchor itself.
   const uint64_t anchors_b = uint64_t(b.rows - options.width + 1) * (b.cols - options.width + 1);
@@ -173,10 +204,11 @@ void CheckMatchable(const Image& a, const Image& b, const MatchOptions& options,
 MatchOptions QualityOptions(Quality quality) {
   MatchOptions options;
   if (quality == Quality::kHigh) {
-    options.coarse_passes = 6;
-    options.mid_passes = 2;
-    options.passes = 6;
-    options.radius = 16;
+    options.levels = 0;
+    options.coarse_passes = 2;
+    options.coarse_radius = 4;
+    options.kernels = 4;
+    options.leaf_size = 8;
   }
   return options;
 }

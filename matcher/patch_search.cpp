@@ -239,16 +239,18 @@ void SearchBand(const PatchGrid& a, const PatchGrid& b, const SearchPlan& plan, 
 
 }  // namespace
 
-PatchGrid MakeGrid(const InterleavedImage& image, int32_t width) {
+PatchGrid MakeGrid(const InterleavedImage& image, int32_t width, bool sums) {
   PatchGrid grid;
   grid.image = &image;
   grid.width = width;
   grid.rows = image.rows - width + 1;
   grid.cols = image.cols - width + 1;
+  if (!sums) return grid;
   const int32_t ch = image.channels;
   grid.sums.assign(size_t(grid.anchors()) * ch, 0);
   // Column sums of `width` rows, slid down each column, then summed over `width` columns.
   std::vector<int32_t> column(size_t(grid.rows) * image.cols * ch);
+#pragma omp parallel for schedule(static)
   for (int32_t c = 0; c < image.cols; ++c) {
     const uint8_t* px = image.at(0, c);
     int32_t* out = &column[size_t(c) * grid.rows * ch];
@@ -263,6 +265,7 @@ PatchGrid MakeGrid(const InterleavedImage& image, int32_t width) {
     }
   }
   const size_t col_values = size_t(grid.rows) * ch;
+#pragma omp parallel for schedule(static)
   for (size_t v = 0; v < col_values; ++v) {
     int32_t sum = 0;
     for (int32_t c = 0; c < width; ++c) sum += column[c * col_values + v];
@@ -281,6 +284,7 @@ NeighbourLists RandomLists(const PatchGrid& a, const PatchGrid& b, int32_t k, bo
   lists.k = k;
   lists.matches.resize(size_t(a.anchors()) * k);
   lists.costs.resize(lists.matches.size());
+#pragma omp parallel for schedule(static)
   for (int32_t c = 0; c < a.cols; ++c) {
     SplitMix64 random(StreamSeed(seed, 0x5EED, uint64_t(c)));
     for (int32_t r = 0; r < a.rows; ++r) {
@@ -304,6 +308,7 @@ NeighbourLists Upsampled(const NeighbourLists& coarse, const PatchGrid& coarse_a
   lists.k = k;
   lists.matches.resize(size_t(a.anchors()) * k);
   lists.costs.resize(lists.matches.size());
+#pragma omp parallel for schedule(static)
   for (int32_t c = 0; c < a.cols; ++c) {
     SplitMix64 random(StreamSeed(seed, 0xF1E1D, uint64_t(c)));
     const int32_t cc = std::min(c / 2, coarse_a.cols - 1);
@@ -329,8 +334,11 @@ NeighbourLists Upsampled(const NeighbourLists& coarse, const PatchGrid& coarse_a
 void Search(const PatchGrid& a, const PatchGrid& b, const SearchPlan& plan, NeighbourLists* lists) {
   const int32_t bands = (a.cols + kBandCols - 1) / kBandCols;
   for (int32_t pass = 0; pass < plan.passes; ++pass) {
-    for (int32_t parity = 0; parity < 2; ++parity)
+    // Bands of one parity touch no anchor that another reads: they run side by side.
+    for (int32_t parity = 0; parity < 2; ++parity) {
+#pragma omp parallel for schedule(dynamic, 1)
       for (int32_t band = parity; band < bands; band += 2) SearchBand(a, b, plan, pass, band, lists);
+    }
   }
 }
 

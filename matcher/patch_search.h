@@ -28,7 +28,8 @@ struct PatchGrid {
   uint32_t anchors() const { return static_cast<uint32_t>(rows) * static_cast<uint32_t>(cols); }
 };
 
-PatchGrid MakeGrid(const InterleavedImage& image, int32_t width);
+// `sums`: whether to compute the patch sums, which only the random search reads.
+PatchGrid MakeGrid(const InterleavedImage& image, int32_t width, bool sums = true);
 
 // A match is an anchor of B packed as row | column << 16 (both below 65536).
 inline uint32_t Pack(int32_t row, int32_t col) { return uint32_t(row) | uint32_t(col) << 16; }
