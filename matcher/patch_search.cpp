@@ -71,11 +71,11 @@ class AnchorSearch {
   uint32_t best() const { return matches_[0]; }
 
   // Every member of a leaf whose vector does not rule it out.
-  void TryLeaf(const PatchTree& tree, uint32_t leaf) {
+  void TryLeaf(const PatchTree& tree, uint32_t leaf, const int16_t* vectors_a, uint32_t norm) {
     const int32_t dims = tree.dims;
-    const int16_t* own = &a_.vectors[size_t(p_) * dims];
+    const int16_t* own = &vectors_a[size_t(p_) * dims];
     for (uint32_t i = tree.begin(leaf), end = tree.end(leaf); i < end; ++i) {
-      const uint64_t limit = uint64_t(costs_[k_ - 1]) * a_.norm;
+      const uint64_t limit = uint64_t(costs_[k_ - 1]) * norm;
       if (VectorDistance(own, &tree.vectors[size_t(i) * dims], dims) > limit) continue;
       const uint32_t q = tree.anchors[i];
       Try(RowOf(q), ColOf(q), false);
@@ -220,10 +220,12 @@ void SearchBand(const PatchGrid& a, const PatchGrid& b, const SearchPlan& plan, 
         }
       }
       if (plan.tree) {
-        search.TryLeaf(*plan.tree, plan.leaf_of_a[size_t(r) + size_t(c) * a.rows]);
+        search.TryLeaf(*plan.tree, plan.leaf_of_a[size_t(r) + size_t(c) * a.rows], plan.vectors_a,
+                       plan.norm);
         const uint32_t best = search.best();
         const uint32_t leaf = plan.tree->leaf_of[size_t(RowOf(best)) + size_t(ColOf(best)) * b.rows];
-        if (leaf != plan.leaf_of_a[size_t(r) + size_t(c) * a.rows]) search.TryLeaf(*plan.tree, leaf);
+        if (leaf != plan.leaf_of_a[size_t(r) + size_t(c) * a.rows])
+          search.TryLeaf(*plan.tree, leaf, plan.vectors_a, plan.norm);
       }
       // Random search around the best match, in windows that halve.
       for (int32_t w = radius; w >= 1; w /= 2) {

@@ -19,11 +19,6 @@ struct PatchGrid {
   // The patch sum of each channel at every anchor, channel k of anchor r + c * rows at
   // (r + c * rows) * channels + k: a lower bound of the distance costs three subtractions.
   std::vector<int32_t> sums;
-  // Optional projection vectors of the anchors, `dims` per anchor (anchor p at p * dims), whose
-  // squared distance is at most `norm` times the patches' distance.
-  const int16_t* vectors = nullptr;
-  int32_t dims = 0;
-  uint32_t norm = 0;
 
   uint32_t anchors() const { return static_cast<uint32_t>(rows) * static_cast<uint32_t>(cols); }
 };
@@ -56,6 +51,8 @@ struct SearchPlan {
   // vectors allow them to beat its list.
   const PatchTree* tree = nullptr;
   const uint32_t* leaf_of_a = nullptr;  // per anchor of A, the leaf of its vector
+  const int16_t* vectors_a = nullptr;   // A's vectors, tree->dims per anchor (p at p * dims)
+  uint32_t norm = 0;  // vectors' squared distance is at most norm x the patches' distance
 };
 
 // Lists of k distinct random anchors of B (never the anchor itself within one image).

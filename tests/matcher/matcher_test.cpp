@@ -277,3 +277,34 @@ TEST(MatchImages, TheFieldDoesNotDependOnTheThreadCount) {
 
 }  // namespace
 }  // namespace gck
+
+#include "matcher/sequence.h"
+
+namespace gck {
+namespace {
+
+// Frames prepared once for both their pairs give the fields of separate matches; a frame of
+// another size is refused and the sequence goes on from the frames before it.
+TEST(SequenceMatcher, GivesTheFieldsOfSeparateMatches) {
+  std::mt19937 rng(30);
+  std::vector<Image> frames = {Scene(rng, 60, 75, 3)};
+  for (int i = 1; i < 5; ++i) frames.push_back(Moved(rng, frames.back(), 1, 2, 6));
+  for (const int step : {1, 2}) {
+    MatchOptions options;
+    options.threads = 2;
+    SequenceMatcher sequence(options, step);
+    for (size_t i = 0; i < frames.size(); ++i) {
+      if (i == 3) EXPECT_THROW(sequence.Add(Scene(rng, 60, 74, 3)), MatchError);
+      const std::optional<Field> field = sequence.Add(frames[i]);
+      ASSERT_EQ(field.has_value(), int(i) >= step);
+      if (!field) continue;
+      const Field separate = MatchImages(frames[i - step], frames[i], options);
+      EXPECT_EQ(field->match_rows, separate.match_rows) << "pair ending at " << i;
+      EXPECT_EQ(field->match_cols, separate.match_cols);
+      EXPECT_EQ(field->errors, separate.errors);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace gck
