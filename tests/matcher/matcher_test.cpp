@@ -7,6 +7,7 @@
 #include <set>
 
 #include "matcher/exact_search.h"
+#include "matcher/sequence.h"
 #include "tests/reference/patch_match_reference.h"
 
 namespace gck {
@@ -278,7 +279,7 @@ TEST(MatchImages, TheFieldDoesNotDependOnTheThreadCount) {
 }  // namespace
 }  // namespace gck
 
-#include "matcher/sequence.h"
+
 
 namespace gck {
 namespace {
@@ -294,7 +295,9 @@ TEST(SequenceMatcher, GivesTheFieldsOfSeparateMatches) {
     options.threads = 2;
     SequenceMatcher sequence(options, step);
     for (size_t i = 0; i < frames.size(); ++i) {
-      if (i == 3) EXPECT_THROW(sequence.Add(Scene(rng, 60, 74, 3)), MatchError);
+      if (i == 3) {
+        EXPECT_THROW(sequence.Add(Scene(rng, 60, 74, 3)), MatchError);
+      }
       const std::optional<Field> field = sequence.Add(frames[i]);
       ASSERT_EQ(field.has_value(), int(i) >= step);
       if (!field) continue;
