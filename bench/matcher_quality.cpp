@@ -89,6 +89,7 @@ bool Override(const char* text, gck::MatchOptions* options) {
     else if (key == "coarse_radius") options->coarse_radius = value;
     else if (key == "kernels") options->kernels = value;
     else if (key == "leaf") options->leaf_size = value;
+    else if (key == "good") options->good_enough = value;
     else {
       std::fprintf(stderr, "unknown setting '%s'\n", key.c_str());
       return false;

@@ -42,6 +42,8 @@ void CheckMatchable(const Image& a, const Image& b, const MatchOptions& options,
   if (options.radius < -1 || options.coarse_radius < -1) fail("a search radius must be -1 or more");
   if (options.kernels < 0 || options.leaf_size < 1 || options.threads < 0)
     fail("kernels and threads must not be negative, leaves must hold an anchor");
+  if (options.good_enough < 0 || options.good_enough > 255 * 255)
+    fail("the good-enough difference must lie in 0..65025");
   if (options.k < 1 || options.k > 64) fail("k must lie in 1..64");
   // k distinct matches, and within one image none is the anchor itself.
   const uint64_t anchors_b = uint64_t(b.rows - options.width + 1) * (b.cols - options.width + 1);
@@ -63,6 +65,7 @@ MatchOptions QualityOptions(Quality quality) {
     options.coarse_radius = 4;
     options.kernels = 4;
     options.leaf_size = 8;
+    options.good_enough = 0;
   }
   return options;
 }

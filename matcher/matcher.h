@@ -27,6 +27,8 @@ struct MatchOptions {
   int32_t kernels = 3;        // Walsh-Hadamard kernels per channel in an anchor's vector; 0: no
                               // tree over B's vectors
   int32_t leaf_size = 4;      // anchors of B per leaf of that tree
+  int32_t good_enough = 2;    // an anchor whose matches differ by at most this squared amount per
+                              // pixel and channel skips the tree
   // Called with done = 0 before the first level and after each level: done of total levels. It
   // is called on the calling thread between levels, and may throw to cancel the match: the
   // exception leaves MatchImages or MatchSelf and nothing is kept.

@@ -39,15 +39,6 @@ uint64_t VectorDistance(const int16_t* x, const int16_t* y, int32_t dims) {
   return total;
 }
 
-void PrefetchLeaf(const PatchTree& tree, uint32_t leaf, const PatchGrid& b) {
-  const uint32_t first = tree.begin(leaf), end = tree.end(leaf);
-  _mm_prefetch(reinterpret_cast<const char*>(&tree.vectors[size_t(first) * tree.dims]), _MM_HINT_T0);
-  for (uint32_t i = first; i < end; ++i) {
-    const uint32_t q = tree.anchors[i];
-    _mm_prefetch(reinterpret_cast<const char*>(b.image->at(RowOf(q), ColOf(q))), _MM_HINT_T0);
-  }
-}
-
 // The state one anchor's visit works on.
 class AnchorSearch {
  public:
@@ -69,6 +60,7 @@ class AnchorSearch {
   }
 
   uint32_t best() const { return matches_[0]; }
+  uint32_t worst() const { return costs_[k_ - 1]; }
 
   // Every member of a leaf whose vector does not rule it out.
   void TryLeaf(const PatchTree& tree, uint32_t leaf, const int16_t* vectors_a, uint32_t norm) {
@@ -197,12 +189,6 @@ void SearchBand(const PatchGrid& a, const PatchGrid& b, const SearchPlan& plan, 
     for (int32_t j = 0; j < a.rows; ++j) {
       const int32_t r = forward ? j : a.rows - 1 - j;
       search.Start(r, c);
-      // The leaf of the anchor two visits ahead is known now: ask for its vectors and patches
-      // early, since they lie anywhere in memory.
-      if (plan.tree && j + 2 < a.rows) {
-        const int32_t ahead = forward ? r + 2 : r - 2;
-        PrefetchLeaf(*plan.tree, plan.leaf_of_a[size_t(ahead) + size_t(c) * a.rows], b);
-      }
       if (search.settled()) continue;
       // The neighbours visited just before: their matches, moved along by one pixel.
       if (r - step >= 0 && r - step < a.rows) {
@@ -219,12 +205,13 @@ void SearchBand(const PatchGrid& a, const PatchGrid& b, const SearchPlan& plan, 
           if (col >= 0 && col < b.cols) search.Try(RowOf(n[s]), col, false);
         }
       }
-      if (plan.tree) {
-        search.TryLeaf(*plan.tree, plan.leaf_of_a[size_t(r) + size_t(c) * a.rows], plan.vectors_a,
-                       plan.norm);
+      if (plan.tree && search.worst() > plan.good_enough) {
+        const size_t p = size_t(r) + size_t(c) * a.rows;
+        const uint32_t own = plan.tree->Leaf(&plan.vectors_a[p * plan.tree->dims]);
+        search.TryLeaf(*plan.tree, own, plan.vectors_a, plan.norm);
         const uint32_t best = search.best();
         const uint32_t leaf = plan.tree->leaf_of[size_t(RowOf(best)) + size_t(ColOf(best)) * b.rows];
-        if (leaf != plan.leaf_of_a[size_t(r) + size_t(c) * a.rows])
+        if (leaf != own)
           search.TryLeaf(*plan.tree, leaf, plan.vectors_a, plan.norm);
       }
       // Random search around the best match, in windows that halve.

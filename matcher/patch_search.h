@@ -50,9 +50,9 @@ struct SearchPlan {
   // members of its own leaf and of the leaves of the matches its neighbours propose, as far as the
   // vectors allow them to beat its list.
   const PatchTree* tree = nullptr;
-  const uint32_t* leaf_of_a = nullptr;  // per anchor of A, the leaf of its vector
   const int16_t* vectors_a = nullptr;   // A's vectors, tree->dims per anchor (p at p * dims)
   uint32_t norm = 0;  // vectors' squared distance is at most norm x the patches' distance
+  uint32_t good_enough = 0;  // a list whose worst distance is this or less skips the tree
 };
 
 // Lists of k distinct random anchors of B (never the anchor itself within one image).

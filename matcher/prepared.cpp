@@ -114,17 +114,13 @@ Field MatchPrepared(const PreparedImage& a, const PreparedImage& b, int32_t leve
     plan.self = self;
     plan.seed = level_seed;
     // At full size, the tree over B's vectors proposes look-alike patches.
-    std::vector<uint32_t> leaf_of_a;
     if (l == 0 && options.kernels > 0) {
-      leaf_of_a.resize(grid_a.anchors());
       const Projections& v = a.vectors;
-#pragma omp parallel for schedule(static)
-      for (uint32_t p = 0; p < grid_a.anchors(); ++p)
-        leaf_of_a[p] = b.tree.Leaf(&v.stack[size_t(p) * v.values]);
       plan.vectors_a = v.stack.data();
       plan.norm = uint32_t(a.norm);
+      plan.good_enough = uint32_t(options.good_enough) * uint32_t(options.width) *
+                         uint32_t(options.width) * uint32_t(a.channels);
       plan.tree = &b.tree;
-      plan.leaf_of_a = leaf_of_a.data();
     }
     Search(grid_a, grid_b, plan, &lists);
     if (options.progress) options.progress(total - l, total);
