@@ -89,6 +89,7 @@ bool Override(const char* text, gck::MatchOptions* options) {
     else if (key == "coarse_radius") options->coarse_radius = value;
     else if (key == "kernels") options->kernels = value;
     else if (key == "leaf") options->leaf_size = value;
+    else if (key == "good") options->good_enough = value;
     else {
       std::fprintf(stderr, "unknown setting '%s'\n", key.c_str());
       return false;
@@ -114,8 +115,10 @@ int main(int argc, char** argv) {
   }
   gck::MatchOptions fast;
   fast.width = kWidth;
+  fast.threads = 1;
   gck::MatchOptions high = gck::QualityOptions(gck::Quality::kHigh);
   high.width = kWidth;
+  high.threads = 1;
   // GCK_FAST and GCK_HIGH ("levels=2,passes=3,...") try other settings without rebuilding.
   if (!Override(std::getenv("GCK_FAST"), &fast) || !Override(std::getenv("GCK_HIGH"), &high))
     return 2;

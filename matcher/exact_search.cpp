@@ -7,7 +7,6 @@
 
 #include "matcher/kernel_chain.h"
 #include "matcher/projections.h"
-#include "matcher/refine.h"
 
 namespace gck {
 namespace {
@@ -16,6 +15,27 @@ namespace {
 // is scaled): each kernel has squared norm s^2, and the kernels are orthogonal, so sum_v (Pa_v -
 // Pb_v)^2 <= s^2 * SSD(sub-patch) <= s^2 * SSD(patch).
 constexpr int32_t kBoundKernels = 4;
+
+// Sum of squared differences of two patches over every channel, or some value above `limit` as
+// soon as the sum passes it.
+uint32_t PatchSsd(const Image& a, int32_t ra, int32_t ca, const Image& b, int32_t rb, int32_t cb,
+                  int32_t width, uint32_t limit) {
+  uint32_t sum = 0;
+  for (int32_t k = 0; k < a.channels; ++k) {
+    for (int32_t dc = 0; dc < width; ++dc) {
+      const uint8_t* x = &a.pixels[k * a.plane() + (ca + dc) * size_t(a.rows) + ra];
+      const uint8_t* y = &b.pixels[k * b.plane() + (cb + dc) * size_t(b.rows) + rb];
+      uint32_t column = 0;
+      for (int32_t dr = 0; dr < width; ++dr) {
+        const int32_t d = int32_t(x[dr]) - int32_t(y[dr]);
+        column += static_cast<uint32_t>(d * d);
+      }
+      sum += column;
+      if (sum > limit) return sum;
+    }
+  }
+  return sum;
+}
 
 
 }  // namespace

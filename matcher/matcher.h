@@ -13,26 +13,31 @@ namespace gck {
 
 // Defaults and the reasons for them: docs/matcher.md.
 struct MatchOptions {
-  int32_t width = 8;   // patch side
-  int32_t k = 1;       // matches kept per anchor
-  uint64_t seed = 1;   // the random start; the same seed gives the same field
+  int32_t width = 8;    // patch side
+  int32_t k = 1;        // matches kept per anchor
+  uint64_t seed = 1;    // the random start; the same seed gives the same field
   int32_t threads = 0;  // 0: every hardware thread; the field is the same for any count
-  int32_t levels = 2;  // coarser copies of the pair, each half the size, matched first
-  int32_t coarse_passes = 4;  // sweeps over the coarsest level, random search over all of B
+  // How hard to search (QualityOptions gives the settings; docs/matcher.md the reasons):
+  int32_t levels = 1;         // coarser copies of the pair, each half the size, matched first
+  int32_t coarse_passes = 1;  // sweeps over the coarsest level (the full size when levels = 0)
+  int32_t coarse_radius = 0;  // its random search window in pixels; 0: all of B, -1: none
   int32_t mid_passes = 1;     // sweeps over each level between the coarsest and the full size
-  int32_t passes = 2;         // sweeps over the full-size pair
-  int32_t radius = 4;         // random search window below the coarsest level, in pixels
-  int32_t coarse_radius = 0;  // the same at the coarsest level; 0: all of B, -1: none
-  int32_t kernels = 4;     // Walsh-Hadamard kernels per channel in each anchor's vector (0: none)
-  int32_t leaf_size = 8;   // anchors of B per leaf of the tree over their vectors
+  int32_t passes = 1;         // sweeps over the full-size pair, when it is not the coarsest
+  int32_t radius = -1;        // their random search window; 0: all of B, -1: none
+  int32_t kernels = 3;        // Walsh-Hadamard kernels per channel in an anchor's vector; 0: no
+                              // tree over B's vectors
+  int32_t leaf_size = 4;      // anchors of B per leaf of that tree
+  int32_t good_enough = 2;    // an anchor whose matches differ by at most this squared amount per
+                              // pixel and channel skips the tree
   // Called with done = 0 before the first level and after each level: done of total levels. It
   // is called on the calling thread between levels, and may throw to cancel the match: the
   // exception leaves MatchImages or MatchSelf and nothing is kept.
   std::function<void(int32_t done, int32_t total)> progress;
 };
 
-// Settings: the default balances time and error; high spends about five times the time on a
-// smaller error.
+// Settings: the default searches a coarse copy, then sweeps the full size once with the tree; high
+// skips the coarse copy and sweeps the full size twice with larger leaves and a local random
+// search, for about 2.5 times the time and a third of the excess error.
 enum class Quality { kDefault, kHigh };
 MatchOptions QualityOptions(Quality quality);
 

@@ -39,15 +39,6 @@ uint64_t VectorDistance(const int16_t* x, const int16_t* y, int32_t dims) {
   return total;
 }
 
-void PrefetchLeaf(const PatchTree& tree, uint32_t leaf, const PatchGrid& b) {
-  const uint32_t first = tree.begin(leaf), end = tree.end(leaf);
-  _mm_prefetch(reinterpret_cast<const char*>(&tree.vectors[size_t(first) * tree.dims]), _MM_HINT_T0);
-  for (uint32_t i = first; i < end; ++i) {
-    const uint32_t q = tree.anchors[i];
-    _mm_prefetch(reinterpret_cast<const char*>(b.image->at(RowOf(q), ColOf(q))), _MM_HINT_T0);
-  }
-}
-
 // The state one anchor's visit works on.
 class AnchorSearch {
  public:
@@ -69,13 +60,14 @@ class AnchorSearch {
   }
 
   uint32_t best() const { return matches_[0]; }
+  uint32_t worst() const { return costs_[k_ - 1]; }
 
   // Every member of a leaf whose vector does not rule it out.
-  void TryLeaf(const PatchTree& tree, uint32_t leaf) {
+  void TryLeaf(const PatchTree& tree, uint32_t leaf, const int16_t* vectors_a, uint32_t norm) {
     const int32_t dims = tree.dims;
-    const int16_t* own = &a_.vectors[size_t(p_) * dims];
+    const int16_t* own = &vectors_a[size_t(p_) * dims];
     for (uint32_t i = tree.begin(leaf), end = tree.end(leaf); i < end; ++i) {
-      const uint64_t limit = uint64_t(costs_[k_ - 1]) * a_.norm;
+      const uint64_t limit = uint64_t(costs_[k_ - 1]) * norm;
       if (VectorDistance(own, &tree.vectors[size_t(i) * dims], dims) > limit) continue;
       const uint32_t q = tree.anchors[i];
       Try(RowOf(q), ColOf(q), false);
@@ -197,12 +189,6 @@ void SearchBand(const PatchGrid& a, const PatchGrid& b, const SearchPlan& plan, 
     for (int32_t j = 0; j < a.rows; ++j) {
       const int32_t r = forward ? j : a.rows - 1 - j;
       search.Start(r, c);
-      // The leaf of the anchor two visits ahead is known now: ask for its vectors and patches
-      // early, since they lie anywhere in memory.
-      if (plan.tree && j + 2 < a.rows) {
-        const int32_t ahead = forward ? r + 2 : r - 2;
-        PrefetchLeaf(*plan.tree, plan.leaf_of_a[size_t(ahead) + size_t(c) * a.rows], b);
-      }
       if (search.settled()) continue;
       // The neighbours visited just before: their matches, moved along by one pixel.
       if (r - step >= 0 && r - step < a.rows) {
@@ -219,11 +205,14 @@ void SearchBand(const PatchGrid& a, const PatchGrid& b, const SearchPlan& plan, 
           if (col >= 0 && col < b.cols) search.Try(RowOf(n[s]), col, false);
         }
       }
-      if (plan.tree) {
-        search.TryLeaf(*plan.tree, plan.leaf_of_a[size_t(r) + size_t(c) * a.rows]);
+      if (plan.tree && search.worst() > plan.good_enough) {
+        const size_t p = size_t(r) + size_t(c) * a.rows;
+        const uint32_t own = plan.tree->Leaf(&plan.vectors_a[p * plan.tree->dims]);
+        search.TryLeaf(*plan.tree, own, plan.vectors_a, plan.norm);
         const uint32_t best = search.best();
         const uint32_t leaf = plan.tree->leaf_of[size_t(RowOf(best)) + size_t(ColOf(best)) * b.rows];
-        if (leaf != plan.leaf_of_a[size_t(r) + size_t(c) * a.rows]) search.TryLeaf(*plan.tree, leaf);
+        if (leaf != own)
+          search.TryLeaf(*plan.tree, leaf, plan.vectors_a, plan.norm);
       }
       // Random search around the best match, in windows that halve.
       for (int32_t w = radius; w >= 1; w /= 2) {
@@ -239,16 +228,18 @@ void SearchBand(const PatchGrid& a, const PatchGrid& b, const SearchPlan& plan, 
 
 }  // namespace
 
-PatchGrid MakeGrid(const InterleavedImage& image, int32_t width) {
+PatchGrid MakeGrid(const InterleavedImage& image, int32_t width, bool sums) {
   PatchGrid grid;
   grid.image = &image;
   grid.width = width;
   grid.rows = image.rows - width + 1;
   grid.cols = image.cols - width + 1;
+  if (!sums) return grid;
   const int32_t ch = image.channels;
   grid.sums.assign(size_t(grid.anchors()) * ch, 0);
   // Column sums of `width` rows, slid down each column, then summed over `width` columns.
   std::vector<int32_t> column(size_t(grid.rows) * image.cols * ch);
+#pragma omp parallel for schedule(static)
   for (int32_t c = 0; c < image.cols; ++c) {
     const uint8_t* px = image.at(0, c);
     int32_t* out = &column[size_t(c) * grid.rows * ch];
@@ -263,6 +254,7 @@ PatchGrid MakeGrid(const InterleavedImage& image, int32_t width) {
     }
   }
   const size_t col_values = size_t(grid.rows) * ch;
+#pragma omp parallel for schedule(static)
   for (size_t v = 0; v < col_values; ++v) {
     int32_t sum = 0;
     for (int32_t c = 0; c < width; ++c) sum += column[c * col_values + v];
@@ -281,6 +273,7 @@ NeighbourLists RandomLists(const PatchGrid& a, const PatchGrid& b, int32_t k, bo
   lists.k = k;
   lists.matches.resize(size_t(a.anchors()) * k);
   lists.costs.resize(lists.matches.size());
+#pragma omp parallel for schedule(static)
   for (int32_t c = 0; c < a.cols; ++c) {
     SplitMix64 random(StreamSeed(seed, 0x5EED, uint64_t(c)));
     for (int32_t r = 0; r < a.rows; ++r) {
@@ -304,6 +297,7 @@ NeighbourLists Upsampled(const NeighbourLists& coarse, const PatchGrid& coarse_a
   lists.k = k;
   lists.matches.resize(size_t(a.anchors()) * k);
   lists.costs.resize(lists.matches.size());
+#pragma omp parallel for schedule(static)
   for (int32_t c = 0; c < a.cols; ++c) {
     SplitMix64 random(StreamSeed(seed, 0xF1E1D, uint64_t(c)));
     const int32_t cc = std::min(c / 2, coarse_a.cols - 1);
@@ -329,8 +323,11 @@ NeighbourLists Upsampled(const NeighbourLists& coarse, const PatchGrid& coarse_a
 void Search(const PatchGrid& a, const PatchGrid& b, const SearchPlan& plan, NeighbourLists* lists) {
   const int32_t bands = (a.cols + kBandCols - 1) / kBandCols;
   for (int32_t pass = 0; pass < plan.passes; ++pass) {
-    for (int32_t parity = 0; parity < 2; ++parity)
+    // Bands of one parity touch no anchor that another reads: they run side by side.
+    for (int32_t parity = 0; parity < 2; ++parity) {
+#pragma omp parallel for schedule(dynamic, 1)
       for (int32_t band = parity; band < bands; band += 2) SearchBand(a, b, plan, pass, band, lists);
+    }
   }
 }
 

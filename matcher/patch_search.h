@@ -19,16 +19,12 @@ struct PatchGrid {
   // The patch sum of each channel at every anchor, channel k of anchor r + c * rows at
   // (r + c * rows) * channels + k: a lower bound of the distance costs three subtractions.
   std::vector<int32_t> sums;
-  // Optional projection vectors of the anchors, `dims` per anchor (anchor p at p * dims), whose
-  // squared distance is at most `norm` times the patches' distance.
-  const int16_t* vectors = nullptr;
-  int32_t dims = 0;
-  uint32_t norm = 0;
 
   uint32_t anchors() const { return static_cast<uint32_t>(rows) * static_cast<uint32_t>(cols); }
 };
 
-PatchGrid MakeGrid(const InterleavedImage& image, int32_t width);
+// `sums`: whether to compute the patch sums, which only the random search reads.
+PatchGrid MakeGrid(const InterleavedImage& image, int32_t width, bool sums = true);
 
 // A match is an anchor of B packed as row | column << 16 (both below 65536).
 inline uint32_t Pack(int32_t row, int32_t col) { return uint32_t(row) | uint32_t(col) << 16; }
@@ -54,7 +50,9 @@ struct SearchPlan {
   // members of its own leaf and of the leaves of the matches its neighbours propose, as far as the
   // vectors allow them to beat its list.
   const PatchTree* tree = nullptr;
-  const uint32_t* leaf_of_a = nullptr;  // per anchor of A, the leaf of its vector
+  const int16_t* vectors_a = nullptr;   // A's vectors, tree->dims per anchor (p at p * dims)
+  uint32_t norm = 0;  // vectors' squared distance is at most norm x the patches' distance
+  uint32_t good_enough = 0;  // a list whose worst distance is this or less skips the tree
 };
 
 // Lists of k distinct random anchors of B (never the anchor itself within one image).

@@ -9,6 +9,7 @@ InterleavedImage HalfSize(const InterleavedImage& image) {
   out.channels = image.channels;
   out.bytes.resize(static_cast<size_t>(out.rows) * out.cols * out.channels);
   const int32_t ch = image.channels;
+#pragma omp parallel for schedule(static)
   for (int32_t c = 0; c < out.cols; ++c) {
     const uint8_t* left = image.at(0, 2 * c);
     const uint8_t* right = image.at(0, 2 * c + 1);

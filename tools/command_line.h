@@ -17,6 +17,7 @@ struct MatchCommand {
   bool help = false;
   bool version = false;
   std::string out_dir = "gckmatch-out";
+  Quality quality = Quality::kDefault;
   MatchOptions options;
 };
 

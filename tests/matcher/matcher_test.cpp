@@ -7,6 +7,7 @@
 #include <set>
 
 #include "matcher/exact_search.h"
+#include "matcher/sequence.h"
 #include "tests/reference/patch_match_reference.h"
 
 namespace gck {
@@ -243,6 +244,68 @@ TEST(MatchImages, RejectsWhatItCannotMatch) {
     MatchImages(small, large, options);
   } catch (const MatchError& e) {
     EXPECT_STREQ(e.what(), "patch width 7 is larger than a 9 x 6 image");
+  }
+}
+
+}  // namespace
+}  // namespace gck
+
+namespace gck {
+namespace {
+
+// The work is split by the image size and the seed, never by the thread count: 1, 2 and 3 threads
+// give the same field in every mode, on sizes that split into uneven column bands.
+TEST(MatchImages, TheFieldDoesNotDependOnTheThreadCount) {
+  std::mt19937 rng(29);
+  const Image a = Scene(rng, 71, 203, 3);
+  const Image b = Moved(rng, Scene(rng, 66, 150, 3), 3, 5, 12);
+  for (const bool self : {false, true})
+    for (const int k : {1, 3}) {
+      std::vector<Field> fields;
+      for (const int threads : {1, 2, 3}) {
+        MatchOptions options;
+        options.k = k;
+        options.threads = threads;
+        fields.push_back(self ? MatchSelf(a, options) : MatchImages(a, b, options));
+      }
+      for (const Field& field : fields) {
+        EXPECT_EQ(field.match_rows, fields[0].match_rows) << "self " << self << " k " << k;
+        EXPECT_EQ(field.match_cols, fields[0].match_cols) << "self " << self << " k " << k;
+        EXPECT_EQ(field.errors, fields[0].errors) << "self " << self << " k " << k;
+      }
+    }
+}
+
+}  // namespace
+}  // namespace gck
+
+
+
+namespace gck {
+namespace {
+
+// Frames prepared once for both their pairs give the fields of separate matches; a frame of
+// another size is refused and the sequence goes on from the frames before it.
+TEST(SequenceMatcher, GivesTheFieldsOfSeparateMatches) {
+  std::mt19937 rng(30);
+  std::vector<Image> frames = {Scene(rng, 60, 75, 3)};
+  for (int i = 1; i < 5; ++i) frames.push_back(Moved(rng, frames.back(), 1, 2, 6));
+  for (const int step : {1, 2}) {
+    MatchOptions options;
+    options.threads = 2;
+    SequenceMatcher sequence(options, step);
+    for (size_t i = 0; i < frames.size(); ++i) {
+      if (i == 3) {
+        EXPECT_THROW(sequence.Add(Scene(rng, 60, 74, 3)), MatchError);
+      }
+      const std::optional<Field> field = sequence.Add(frames[i]);
+      ASSERT_EQ(field.has_value(), int(i) >= step);
+      if (!field) continue;
+      const Field separate = MatchImages(frames[i - step], frames[i], options);
+      EXPECT_EQ(field->match_rows, separate.match_rows) << "pair ending at " << i;
+      EXPECT_EQ(field->match_cols, separate.match_cols);
+      EXPECT_EQ(field->errors, separate.errors);
+    }
   }
 }
 

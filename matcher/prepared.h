@@ -1,0 +1,60 @@
+#pragma once
+// One image made ready for matching: its coarser copies, the anchors of each with their patch
+// sums, the projection vectors of its full-size anchors and, when it is matched against, the tree
+// over those vectors. A video frame is prepared once for the two pairs it belongs to.
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "matcher/image.h"
+#include "matcher/interleaved.h"
+#include "matcher/matcher.h"
+#include "matcher/patch_search.h"
+#include "matcher/patch_tree.h"
+#include "matcher/projections.h"
+
+namespace gck {
+
+struct PreparedImage {
+  int32_t rows = 0, cols = 0, channels = 0;
+  std::vector<InterleavedImage> pyramid;  // level l halves the size l times; 0 the full size
+  std::vector<PatchGrid> grids;           // the anchors of each level (they point into pyramid)
+  Projections vectors;                    // of the full-size anchors, when options.kernels > 0
+  int32_t norm = 0;                       // their squared distance is at most norm x the patches'
+  PatchTree tree;                         // over the vectors, when prepared to be matched against
+
+  PreparedImage() = default;
+  PreparedImage(const PreparedImage&) = delete;
+  PreparedImage& operator=(const PreparedImage&) = delete;
+};
+
+// Coarser levels that a pair of these sizes allows (at most options.levels): each keeps the lists'
+// k distinct anchors in B and enough anchors in A to be worth it.
+int32_t CoarseLevels(int32_t rows_a, int32_t cols_a, int32_t rows_b, int32_t cols_b,
+                     const MatchOptions& options);
+
+// Prepares `image` with `channels` channels (a grey image is repeated into three) for `levels`
+// coarser levels; `tree` builds the tree, needed where the image is B.
+std::unique_ptr<PreparedImage> Prepare(const Image& image, int32_t channels, int32_t levels,
+                                       const MatchOptions& options, bool tree);
+
+// The field of A against B (or within A when `self`, with b the same object), both prepared
+// with the same channels and levels.
+Field MatchPrepared(const PreparedImage& a, const PreparedImage& b, int32_t levels,
+                    const MatchOptions& options, bool self, Field* start);
+
+// Runs the parallel loops of the calling thread's matches on `threads` threads (0: every hardware
+// thread) until it goes out of scope.
+class ThreadCount {
+ public:
+  explicit ThreadCount(int32_t threads);
+  ~ThreadCount();
+  ThreadCount(const ThreadCount&) = delete;
+  ThreadCount& operator=(const ThreadCount&) = delete;
+
+ private:
+  const int saved_;
+};
+
+}  // namespace gck

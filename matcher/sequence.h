@@ -1,0 +1,36 @@
+#pragma once
+// Fields along a video: frame i matched to frame i + step, every frame prepared once for the two
+// pairs it belongs to (as B of the pair before it and as A of the pair after it).
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <optional>
+
+#include "matcher/field.h"
+#include "matcher/image.h"
+#include "matcher/matcher.h"
+
+namespace gck {
+
+struct PreparedImage;
+
+class SequenceMatcher {
+ public:
+  // step >= 1. The options are those of MatchImages; each field equals MatchImages of its pair.
+  SequenceMatcher(const MatchOptions& options, int32_t step = 1);
+  ~SequenceMatcher();
+
+  // Takes the next frame. Returns the field from the frame `step` frames back to this one, or
+  // nothing for the first `step` frames. Throws MatchError, keeping what came before, when the
+  // frame cannot be matched or differs in size or channels from the first frame.
+  std::optional<Field> Add(const Image& frame);
+
+ private:
+  const MatchOptions options_;
+  const int32_t step_;
+  int32_t rows_ = 0, cols_ = 0, channels_ = 0, levels_ = 0;
+  std::deque<std::unique_ptr<PreparedImage>> window_;  // the last `step` frames, oldest first
+};
+
+}  // namespace gck
