@@ -9,7 +9,8 @@ packages=(
   octave liboctave-dev
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64
   clang libclang-rt-14-dev
-  python3
+  python3 python3-dev python3-venv python3-pip python3-setuptools python3-wheel
+  python3-numpy pybind11-dev python3-pybind11 python3-pytest python3-distributed
 )
 
 missing=()

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds every flavour and runs every suite: the stand-in host tests (ctest), the same tests and the
-# Windows file tables under wine, the Octave suite, and the fuzz targets, whose corpora are then
-# replayed through the Windows files. Exits non-zero if anything fails.
+# Windows file tables under wine, the Octave suite, the Python module's suite, and the fuzz targets,
+# whose corpora are then replayed through the Windows files. Exits non-zero if anything fails.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 started=$SECONDS
@@ -24,12 +24,29 @@ run_ctest() {
   rm -f "$log"
 }
 
-for suite in linux windows octave fuzz replay; do
+# The Python module installed into a throwaway environment of Debian's interpreter, as a user does
+# it, and its pytest suite; pytest's exit 5 (no test ran) fails like any other.
+run_python() {
+  local venv
+  venv=$(mktemp -d)
+  /usr/bin/python3 -m venv --system-site-packages --without-pip "$venv"
+  if (cd "$root" && "$venv/bin/python" -m pip install -q --no-build-isolation --no-deps .); then
+    (cd "$root" && GCKMATCH_COMMAND="$linux/tools/gckmatch" \
+      "$venv/bin/python" -m pytest -p no:cacheprovider tests/python) || status=1
+  else
+    echo "0 passed, 1 failed"
+    status=1
+  fi
+  rm -rf "$venv"
+}
+
+for suite in linux windows octave python fuzz replay; do
   started=$SECONDS
   echo "== $suite suite"
   case $suite in
     linux) run_ctest "$linux" ;;
     windows) run_ctest "$windows" ;;
+    python) run_python ;;
     octave)
       octave-cli --norc --no-history --quiet --path "$root/tests/octave" \
         --eval "run_octave_tests('$octave/mex')" || status=1 ;;
