@@ -7,6 +7,7 @@
 #include <cstring>
 #include <random>
 
+#include "fuzz/call_check.h"
 #include "fuzz/valid_calls.h"
 
 namespace gck::fuzz {
@@ -20,11 +21,6 @@ const char* const kDeliverables[] = {
     "bucketfill",         "hash",                "patcherr_rgb",              "patcherr_gray",
     "seedspread_i16_proj", "seedspread_i32_proj", "seedspread_i16_kbest",     "seedspread_i32_kbest",
     "seedspread_i16_kbest_self", "seedspread_i32_kbest_self"};
-
-bool SameArray(const Array& a, const Array& b) {
-  return a.class_id() == b.class_id() && a.dims() == b.dims() &&
-         (a.bytes() == 0 || std::memcmp(mxGetData(a.raw()), mxGetData(b.raw()), a.bytes()) == 0);
-}
 
 // Same member, outputs, inputs and values, and the same inputs share one array.
 void ExpectSameCall(const CallSpec& a, const CallSpec& b) {
@@ -57,6 +53,7 @@ TEST(CallCodec, ValidCallsOfEveryDeliverableSurviveTheRoundTrip) {
 
 TEST(CallCodec, AnyBytesDecodeWithinTheCaps) {
   std::mt19937 rng(17);
+  int sparse = 0, complex = 0;
   for (int round = 0; round < 3000; ++round) {
     std::vector<uint8_t> bytes(rng() % 400);
     // Mostly small bytes, so that arrays of every kind and rank come out often.
@@ -67,13 +64,20 @@ TEST(CallCodec, AnyBytesDecodeWithinTheCaps) {
     EXPECT_LE(call.inputs.size(), static_cast<size_t>(kMaxArguments));
     size_t total = 0;
     for (const Array& array : call.arrays) {
-      EXPECT_LE(array.count(), kMaxArrayElements);
-      total += array.count();
+      const host::Storage storage = array.storage();
+      const size_t stored = storage.sparse ? storage.nonzeros : array.count();
+      EXPECT_LE(stored, kMaxArrayElements);
+      total += stored;
+      sparse += storage.sparse;
+      complex += storage.complex;
     }
     EXPECT_LE(total, kMaxCallElements);
     // A call decoded from bytes encodes back to bytes that decode to the same call.
     ExpectSameCall(call, Decode(EncodeCall(call), 3));
   }
+  // The fuzz targets reach the deliverables' sparse and complex paths.
+  EXPECT_GT(sparse, 0);
+  EXPECT_GT(complex, 0);
 }
 
 TEST(CallCodec, LargeDimensionsMakeEmptyArraysAndMissingBytesReadAsZero) {
@@ -106,6 +110,33 @@ TEST(CallCodec, RepeatsSplatsAndRampsDecodeAsWritten) {
   // A repeat as the very first input has nothing to repeat and is an empty double instead.
   const CallSpec first = Decode({0, 0, 1, 14, 0, 1, 1, 0, 0});
   EXPECT_EQ(first.arrays[0].class_id(), mxDOUBLE_CLASS);
+}
+
+TEST(CallCodec, SparseAndComplexArraysDecodeAsWritten) {
+  // Input 1: sparse double (kind 0x12) of 65536 x 3 storing two nonzeros, raw 1.5 and 2.0; input 2:
+  // complex int16 (kind 0x26) 1 x 2, real parts splat 7, imaginary parts raw -1, 1; input 3: a
+  // sparse uint8 is a sparse double, here 2 x 2 storing none, and complex logical stays real.
+  const double values[] = {1.5, 2.0};
+  std::vector<uint8_t> bytes = {0, 1, 4, 0x12, 0, 0xFB, 3, 2, 0, 0};
+  bytes.insert(bytes.end(), reinterpret_cast<const uint8_t*>(values),
+               reinterpret_cast<const uint8_t*>(values) + sizeof values);
+  bytes.insert(bytes.end(), {0x26, 0, 1, 2, 1, 7, 0, 0, 0xFF, 0xFF, 1, 0, 0x15, 0, 2, 2, 0, 0,
+                             0x20, 0, 1, 1, 0, 1});
+  const CallSpec call = Decode(bytes);
+  ASSERT_EQ(call.arrays.size(), 4u);
+  const Array& sparse = call.arrays[0];
+  EXPECT_TRUE(sparse.storage().sparse && !sparse.storage().complex);
+  EXPECT_EQ(sparse.dims(), (std::vector<size_t>{65536, 3}));
+  EXPECT_EQ(sparse.Values<double>(), (std::vector<double>{1.5, 2.0}));
+  const Array& complex = call.arrays[1];
+  EXPECT_TRUE(complex.storage().complex && complex.class_id() == mxINT16_CLASS);
+  EXPECT_EQ(complex.Values<int16_t>(), (std::vector<int16_t>{7, 7}));
+  const int16_t* imaginary = static_cast<const int16_t*>(host::ImaginaryData(complex.raw()));
+  EXPECT_EQ(std::vector<int16_t>(imaginary, imaginary + 2), (std::vector<int16_t>{-1, 1}));
+  EXPECT_EQ(call.arrays[2].class_id(), mxDOUBLE_CLASS);
+  EXPECT_EQ(call.arrays[2].Values<double>(), (std::vector<double>{0}));  // room for one nonzero
+  EXPECT_FALSE(call.arrays[3].storage().complex);
+  ExpectSameCall(call, Decode(EncodeCall(call)));
 }
 
 TEST(CallCodec, CallsWithoutAByteFormAreRefused) {
