@@ -73,21 +73,6 @@ class Array {
     }
     return array;
   }
-  // A complex array of T's class with the given real and imaginary parts.
-  template <class T>
-  static Array Complex(const std::vector<size_t>& dims, const std::vector<T>& real,
-                       const std::vector<T>& imaginary) {
-    Array complex(static_cast<mxClassID>(ClassOf<T>::value), dims, Storage{false, true, 0});
-    if (real.size() != complex.count() || imaginary.size() != real.size()) {
-      throw std::invalid_argument("value count != element count");
-    }
-    if (!real.empty()) {
-      std::memcpy(mxGetData(complex.raw_), real.data(), real.size() * sizeof(T));
-      std::memcpy(ImaginaryData(complex.raw_), imaginary.data(), imaginary.size() * sizeof(T));
-    }
-    return complex;
-  }
-
   // The stored values: every element of a full array, the nonzeros' room of a sparse one.
   template <class T>
   std::vector<T> Values() const {

@@ -112,33 +112,6 @@ TEST(CallCodec, RepeatsSplatsAndRampsDecodeAsWritten) {
   EXPECT_EQ(first.arrays[0].class_id(), mxDOUBLE_CLASS);
 }
 
-TEST(CallCodec, SparseAndComplexArraysDecodeAsWritten) {
-  // Input 1: sparse double (kind 0x12) of 65536 x 3 storing two nonzeros, raw 1.5 and 2.0; input 2:
-  // complex int16 (kind 0x26) 1 x 2, real parts splat 7, imaginary parts raw -1, 1; input 3: a
-  // sparse uint8 is a sparse double, here 2 x 2 storing none, and complex logical stays real.
-  const double values[] = {1.5, 2.0};
-  std::vector<uint8_t> bytes = {0, 1, 4, 0x12, 0, 0xFB, 3, 2, 0, 0};
-  bytes.insert(bytes.end(), reinterpret_cast<const uint8_t*>(values),
-               reinterpret_cast<const uint8_t*>(values) + sizeof values);
-  bytes.insert(bytes.end(), {0x26, 0, 1, 2, 1, 7, 0, 0, 0xFF, 0xFF, 1, 0, 0x15, 0, 2, 2, 0, 0,
-                             0x20, 0, 1, 1, 0, 1});
-  const CallSpec call = Decode(bytes);
-  ASSERT_EQ(call.arrays.size(), 4u);
-  const Array& sparse = call.arrays[0];
-  EXPECT_TRUE(sparse.storage().sparse && !sparse.storage().complex);
-  EXPECT_EQ(sparse.dims(), (std::vector<size_t>{65536, 3}));
-  EXPECT_EQ(sparse.Values<double>(), (std::vector<double>{1.5, 2.0}));
-  const Array& complex = call.arrays[1];
-  EXPECT_TRUE(complex.storage().complex && complex.class_id() == mxINT16_CLASS);
-  EXPECT_EQ(complex.Values<int16_t>(), (std::vector<int16_t>{7, 7}));
-  const int16_t* imaginary = static_cast<const int16_t*>(host::ImaginaryData(complex.raw()));
-  EXPECT_EQ(std::vector<int16_t>(imaginary, imaginary + 2), (std::vector<int16_t>{-1, 1}));
-  EXPECT_EQ(call.arrays[2].class_id(), mxDOUBLE_CLASS);
-  EXPECT_EQ(call.arrays[2].Values<double>(), (std::vector<double>{0}));  // room for one nonzero
-  EXPECT_FALSE(call.arrays[3].storage().complex);
-  ExpectSameCall(call, Decode(EncodeCall(call)));
-}
-
 TEST(CallCodec, CallsWithoutAByteFormAreRefused) {
   CallSpec too_wide;
   too_wide.Add(Array(mxUINT8_CLASS, {1, 300}));
