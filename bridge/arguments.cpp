@@ -7,6 +7,13 @@ namespace gck {
 
 ClassId ClassOfArgument(const mxArray* array) { return static_cast<ClassId>(mxGetClassID(array)); }
 
+void RequireFullAndReal(const Call& call, int count) {
+  for (int i = 0; i < count; ++i) {
+    if (mxIsSparse(call.input(i))) Failf("Input %d is sparse; pass a full array (full(x)).", i + 1);
+    if (mxIsComplex(call.input(i))) Failf("Input %d is complex; pass a real array.", i + 1);
+  }
+}
+
 Shape ShapeOf(const mxArray* array) {
   const size_t rows = mxGetM(array);
   const size_t cols = mxGetN(array);

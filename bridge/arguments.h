@@ -30,6 +30,10 @@ struct Shape {
 
 ClassId ClassOfArgument(const mxArray* array);
 
+// Refuses a sparse or complex array among inputs 1 .. count, before anything is read: a sparse
+// array's data are only its nonzeros, and a complex one's imaginary parts would go unseen.
+void RequireFullAndReal(const Call& call, int count);
+
 // Rows and columns as 32-bit signed integers; arrays of 2^31 or more elements are refused.
 Shape ShapeOf(const mxArray* array);
 

@@ -48,6 +48,7 @@ void CheckSignature(const Signature& signature, const Call& call) {
   for (int i = 0; i < signature.required; ++i) {
     if (ClassOfArgument(call.input(i)) != signature.classes[i]) Fail(signature.class_message);
   }
+  RequireFullAndReal(call, signature.required);
   if (call.nrhs > signature.required) ReadDebugFlag(call.input(signature.required));
 }
 

@@ -68,7 +68,8 @@ struct Signature {
 };
 
 // The opening steps of a validating gateway, in order: the counts (usage text), the class of every
-// required input (class message at the first mismatch), and the debug flag when one is passed.
+// required input (class message at the first mismatch), that none of them is sparse or complex, and
+// the debug flag when one is passed (read as a scalar, which the host reads right in any storage).
 void CheckSignature(const Signature& signature, const Call& call);
 
 }  // namespace gck

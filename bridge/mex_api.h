@@ -48,6 +48,8 @@ size_t mxGetN(const mxArray* array);
 double* mxGetPr(const mxArray* array);
 void* mxGetData(const mxArray* array);
 double mxGetScalar(const mxArray* array);
+bool mxIsSparse(const mxArray* array);
+bool mxIsComplex(const mxArray* array);
 mxArray* mxCreateNumericMatrix_700(int rows, int cols, mxClassID class_id, mxComplexity complexity);
 void mexErrMsgTxt(const char* message);
 

@@ -14,6 +14,9 @@ struct CheckedCall {
   std::string violation;  // empty when the call kept the rules
 };
 
+// Same class, shape, storage and stored bytes (both parts of a complex array).
+bool SameArray(const host::Array& a, const host::Array& b);
+
 // Calls the file with the call's arrays and compares every input, byte for byte, with a copy taken
 // before the call when the call was rejected.
 CheckedCall CallAndCheck(const host::MexFile& file, const CallSpec& call);

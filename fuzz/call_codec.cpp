@@ -23,6 +23,10 @@ constexpr int kRanks = 3;
 
 enum ValueMode : uint8_t { kRaw = 0, kSplat = 1, kRamp = 2, kModeCount = 3 };
 
+// The high four bits of a kind byte: how the array stores its values. Any other value is full and
+// real, so that most mutated kind bytes still give the arrays the deliverables read.
+enum StorageBits : uint8_t { kFull = 0, kSparse = 1, kComplex = 2, kSparseComplex = 3 };
+
 class ByteReader {
  public:
   ByteReader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
@@ -73,21 +77,24 @@ void FillRampOfWidth(mxClassID class_id, void* data, size_t count, const uint8_t
   }
 }
 
-std::vector<size_t> DecodeDims(ByteReader& in, size_t& call_elements) {
+// Two or more dimensions, each < 0xF8 or one of the large ones. A full array beyond the caps is made
+// empty; a sparse one (two dimensions) stores only its nonzeros, so its shape is not capped.
+std::vector<size_t> DecodeDims(ByteReader& in, bool sparse, size_t& call_elements) {
   const int rank = kMinRank + in.Byte() % kRanks;
-  std::vector<size_t> dims(rank);
+  std::vector<size_t> dims(sparse ? kMinRank : rank);
   int large = -1;
-  for (int i = 0; i < rank; ++i) {
+  for (size_t i = 0; i < dims.size(); ++i) {
     const uint8_t byte = in.Byte();
     if (byte < kFirstLargeByte) {
       dims[i] = byte;
     } else if (large < 0) {
       dims[i] = kLargeDims[byte - kFirstLargeByte];
-      large = i;
+      large = static_cast<int>(i);
     } else {
       dims[i] = 1;  // one large dimension at most, so that no count wraps
     }
   }
+  if (sparse) return dims;
   const size_t count = Product(dims);
   if (count > kMaxArrayElements || call_elements + count > kMaxCallElements) {
     dims[large == 0 ? 1 : 0] = 0;
@@ -96,12 +103,11 @@ std::vector<size_t> DecodeDims(ByteReader& in, size_t& call_elements) {
   return dims;
 }
 
-host::Array DecodeArray(ByteReader& in, mxClassID class_id, size_t& call_elements) {
-  host::Array array(class_id, DecodeDims(in, call_elements));
+// `count` elements of the class in one of the three value modes.
+void DecodeValues(ByteReader& in, mxClassID class_id, void* out, size_t count) {
   const size_t width = host::ElementBytes(class_id);
-  const size_t count = array.count();
-  if (width == 0 || count == 0) return array;
-  uint8_t* data = static_cast<uint8_t*>(mxGetData(array.raw()));
+  if (width == 0 || count == 0) return;
+  uint8_t* data = static_cast<uint8_t*>(out);
   const uint8_t mode = in.Byte() % kModeCount;
   if (mode == kRaw) {
     in.Copy(data, count * width);
@@ -114,6 +120,33 @@ host::Array DecodeArray(ByteReader& in, mxClassID class_id, size_t& call_element
     in.Copy(step, width);
     FillRampOfWidth(class_id, data, count, start, step);
   }
+}
+
+// The host has sparse arrays of doubles and logicals only, and complex arrays of numeric classes
+// only: another class asked to be sparse is a double, and one asked to be complex stays real.
+host::Storage StorageFor(mxClassID& class_id, uint8_t storage_bits) {
+  host::Storage storage;
+  storage.sparse = storage_bits == kSparse || storage_bits == kSparseComplex;
+  storage.complex = storage_bits == kComplex || storage_bits == kSparseComplex;
+  if (storage.sparse && class_id != mxLOGICAL_CLASS) class_id = mxDOUBLE_CLASS;
+  storage.complex = storage.complex && class_id >= mxDOUBLE_CLASS && class_id <= mxUINT64_CLASS;
+  return storage;
+}
+
+host::Array DecodeArray(ByteReader& in, mxClassID class_id, uint8_t storage_bits,
+                        size_t& call_elements) {
+  host::Storage storage = StorageFor(class_id, storage_bits);
+  const std::vector<size_t> dims = DecodeDims(in, storage.sparse, call_elements);
+  size_t stored = Product(dims);
+  if (storage.sparse) {
+    const size_t room = std::min({Product(dims), kMaxArrayElements, kMaxCallElements - call_elements});
+    const size_t wanted = in.Byte() | size_t{in.Byte()} << 8;
+    stored = storage.nonzeros = wanted % (room + 1);
+    call_elements += stored;
+  }
+  host::Array array(class_id, dims, storage);
+  DecodeValues(in, class_id, mxGetData(array.raw()), stored);
+  if (storage.complex) DecodeValues(in, class_id, host::ImaginaryData(array.raw()), stored);
   return array;
 }
 
@@ -143,11 +176,9 @@ void EncodeDims(const std::vector<size_t>& dims, std::vector<uint8_t>& out) {
   }
 }
 
-void EncodeValues(const host::Array& array, std::vector<uint8_t>& out) {
-  const size_t width = host::ElementBytes(array.class_id());
-  const size_t count = array.count();
+void EncodeValues(const void* values, size_t width, size_t count, std::vector<uint8_t>& out) {
   if (width == 0 || count == 0) return;
-  const uint8_t* data = static_cast<const uint8_t*>(mxGetData(array.raw()));
+  const uint8_t* data = static_cast<const uint8_t*>(values);
   bool same = true;
   for (size_t i = 1; i < count && same; ++i) same = std::memcmp(data + i * width, data, width) == 0;
   if (same) {
@@ -181,12 +212,13 @@ CallSpec DecodeCall(const uint8_t* data, size_t size, int member_count) {
   const int nrhs = in.Byte() % (kMaxArguments + 1);
   size_t call_elements = 0;
   for (int i = 0; i < nrhs; ++i) {
-    const int kind = in.Byte() % kKindCount;
+    const uint8_t kind_byte = in.Byte();
+    const int kind = kind_byte % kKindCount;
     if (kind >= kRepeatKind && i > 0) {
       call.Repeat(in.Byte() % i);
     } else {
       const mxClassID class_id = kind >= kRepeatKind ? mxDOUBLE_CLASS : kClasses[kind];
-      call.Add(DecodeArray(in, class_id, call_elements));
+      call.Add(DecodeArray(in, class_id, kind_byte / kKindCount, call_elements));
     }
   }
   return call;
@@ -210,14 +242,22 @@ std::vector<uint8_t> EncodeCall(const CallSpec& call) {
     }
     first_input_of[index] = static_cast<int>(i);
     const host::Array& array = call.arrays[index];
-    const size_t count = array.count();
-    call_elements += count;
-    if (count > kMaxArrayElements || call_elements > kMaxCallElements) {
+    const host::Storage storage = array.storage();
+    const size_t stored = storage.sparse ? storage.nonzeros : array.count();
+    call_elements += stored;
+    if (stored > kMaxArrayElements || call_elements > kMaxCallElements) {
       throw std::invalid_argument("array too large for a byte form");
     }
-    out.push_back(static_cast<uint8_t>(KindOf(array.class_id())));
+    const int bits = (storage.sparse ? kSparse : kFull) | (storage.complex ? kComplex : kFull);
+    out.push_back(static_cast<uint8_t>(KindOf(array.class_id()) + bits * kKindCount));
     EncodeDims(array.dims(), out);
-    EncodeValues(array, out);
+    if (storage.sparse) {
+      out.push_back(static_cast<uint8_t>(stored));
+      out.push_back(static_cast<uint8_t>(stored >> 8));
+    }
+    const size_t width = host::ElementBytes(array.class_id());
+    EncodeValues(mxGetData(array.raw()), width, stored, out);
+    if (storage.complex) EncodeValues(host::ImaginaryData(array.raw()), width, stored, out);
   }
   return out;
 }

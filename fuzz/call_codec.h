@@ -3,11 +3,14 @@
 // can hold valid ones. Every byte string decodes to some call, and encoding a call gives back bytes
 // that decode to the same call.
 //
-// Layout: member, nlhs, nrhs, then per input a kind byte (one of the host's classes, or a repeat of
-// an earlier input, as MATLAB passes for f(x, x)), a rank byte, one byte per dimension and the
-// values. A dimension byte of 0xF8 or more stands for a large dimension (256 up to 2^32, one per
-// array); an array beyond the caps below is made empty by setting another dimension to 0, so that
-// huge shapes are still seen. Bytes missing at the end read as 0.
+// Layout: member, nlhs, nrhs, then per input a kind byte (its low four bits one of the host's
+// classes, or a repeat of an earlier input, as MATLAB passes for f(x, x); its high four bits 1 for a
+// sparse array, 2 for a complex one, 3 for both), a rank byte, one byte per dimension and the
+// values (a complex array's imaginary parts follow its real parts). A dimension byte of 0xF8 or more
+// stands for a large dimension (256 up to 2^32, one per array); a full array beyond the caps below
+// is made empty by setting another dimension to 0, so that huge shapes are still seen. A sparse
+// array has two dimensions, uncapped, and two bytes (low first) giving how many nonzeros it stores,
+// which the caps limit. Bytes missing at the end read as 0.
 
 #include <cstddef>
 #include <cstdint>

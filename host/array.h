@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <stdexcept>
+#include <type_traits>
 #include <vector>
 
 #include "bridge/class_id.h"
@@ -14,7 +15,8 @@ class Array {
  public:
   Array() = default;
   explicit Array(mxArray* adopted) : raw_(adopted) {}
-  Array(mxClassID class_id, const std::vector<size_t>& dims) : raw_(NewArray(class_id, dims)) {}
+  Array(mxClassID class_id, const std::vector<size_t>& dims, Storage storage = {})
+      : raw_(NewArray(class_id, dims, storage)) {}
   Array(Array&& other) noexcept : raw_(other.raw_) { other.raw_ = nullptr; }
   Array& operator=(Array&& other) noexcept {
     if (this != &other) {
@@ -24,8 +26,12 @@ class Array {
     }
     return *this;
   }
-  Array(const Array& other) : raw_(other.raw_ ? NewArray(other.class_id(), other.dims()) : nullptr) {
-    if (raw_ && other.bytes() > 0) std::memcpy(mxGetData(raw_), mxGetData(other.raw_), bytes());
+  Array(const Array& other)
+      : raw_(other.raw_ ? NewArray(other.class_id(), other.dims(), other.storage()) : nullptr) {
+    if (raw_ && bytes() > 0) {
+      std::memcpy(mxGetData(raw_), mxGetData(other.raw_), bytes());
+      if (storage().complex) std::memcpy(ImaginaryData(raw_), ImaginaryData(other.raw_), bytes());
+    }
   }
   Array& operator=(const Array& other) { return *this = Array(other); }
   ~Array() { DestroyArray(raw_); }
@@ -52,10 +58,26 @@ class Array {
     return array;
   }
 
+  // A sparse array of `rows` x `cols` (double, or logical for T = bool) storing `nonzeros`; where
+  // they lie is not kept, since no deliverable asks.
+  template <class T>
+  static Array Sparse(size_t rows, size_t cols, const std::vector<T>& nonzeros) {
+    const mxClassID class_id = std::is_same_v<T, bool> ? mxLOGICAL_CLASS : mxDOUBLE_CLASS;
+    Array array(class_id, {rows, cols}, Storage{true, false, nonzeros.size()});
+    for (size_t i = 0; i < nonzeros.size(); ++i) {
+      if constexpr (std::is_same_v<T, bool>) {
+        array.Data<unsigned char>()[i] = nonzeros[i] ? 1 : 0;
+      } else {
+        array.Data<double>()[i] = static_cast<double>(nonzeros[i]);
+      }
+    }
+    return array;
+  }
+  // The stored values: every element of a full array, the nonzeros' room of a sparse one.
   template <class T>
   std::vector<T> Values() const {
     if (ElementBytes(class_id()) != sizeof(T)) throw std::invalid_argument("element width differs");
-    std::vector<T> values(count());
+    std::vector<T> values(StoredCount(raw_));
     if (!values.empty()) std::memcpy(values.data(), mxGetData(raw_), values.size() * sizeof(T));
     return values;
   }
@@ -69,8 +91,10 @@ class Array {
   std::vector<size_t> dims() const { return DimsOf(raw_); }
   size_t rows() const { return mxGetM(raw_); }
   size_t cols() const { return mxGetN(raw_); }
+  Storage storage() const { return StorageOf(raw_); }
   size_t count() const { return ElementCount(raw_); }
-  size_t bytes() const { return count() * ElementBytes(class_id()); }
+  // Bytes in the data block, and as many again in the imaginary block of a complex array.
+  size_t bytes() const { return StoredCount(raw_) * ElementBytes(class_id()); }
 
  private:
   mxArray* raw_ = nullptr;

@@ -17,13 +17,29 @@ class MexError : public std::runtime_error {
   ~MexError() override;
 };
 
-// A zero-filled array of any class and any number of dimensions (at least two).
-mxArray* NewArray(mxClassID class_id, const std::vector<size_t>& dims);
+// How an array holds its values, as the host's own arrays do. A sparse array (double or logical,
+// two dimensions) stores only its nonzeros, `nonzeros` of them, with room for at least one; a complex
+// array (any numeric class) keeps its imaginary parts in a block of their own.
+struct Storage {
+  bool sparse = false;
+  bool complex = false;
+  size_t nonzeros = 0;
+};
+
+// A zero-filled array of any class and any number of dimensions (at least two; a sparse array's
+// dimensions after the first are folded into its columns). Throws std::invalid_argument for a
+// storage the host has no such array for.
+mxArray* NewArray(mxClassID class_id, const std::vector<size_t>& dims, Storage storage = {});
 void DestroyArray(mxArray* array);
-// False when something wrote into the bytes just before or just after the array's data.
+// False when something wrote into the bytes just before or just after the array's data blocks.
 bool GuardsIntact(const mxArray* array);
 std::vector<size_t> DimsOf(const mxArray* array);
 size_t ElementCount(const mxArray* array);
+Storage StorageOf(const mxArray* array);
+// Elements in each data block: every element of a full array, the room for nonzeros of a sparse one.
+size_t StoredCount(const mxArray* array);
+// The imaginary parts of a complex array; nullptr for a real one.
+void* ImaginaryData(const mxArray* array);
 size_t ElementBytes(mxClassID class_id);
 
 // Arrays created through mxCreateNumericMatrix_700 between these two calls belong to the call;

@@ -5,13 +5,17 @@
 #include <cstring>
 #include <functional>
 #include <numeric>
+#include <stdexcept>
 
 #include "host/host_api.h"
 
 struct mxArray_tag {
   mxClassID class_id;
   std::vector<size_t> dims;
-  void* data;  // nullptr when the array has no elements, as a host may hand out
+  gck::host::Storage storage;
+  size_t stored;  // elements in each block
+  void* data;     // nullptr when nothing is stored, as a host may hand out
+  void* imag;     // the imaginary parts of a complex array, else nullptr
 };
 
 namespace gck::host {
@@ -29,8 +33,33 @@ constexpr size_t kGuardBytes = 64;
 #endif
 constexpr unsigned char kGuardByte = 0xA5;
 
-unsigned char* BlockOf(const mxArray* array) {
-  return static_cast<unsigned char*>(array->data) - kGuardBytes;
+unsigned char* BlockOf(void* data) { return static_cast<unsigned char*>(data) - kGuardBytes; }
+
+// A zero-filled block of `bytes` between guards; nullptr for no bytes.
+void* NewBlock(size_t bytes) {
+  if (bytes == 0) return nullptr;
+  auto* block = static_cast<unsigned char*>(std::calloc(bytes + 2 * kGuardBytes, 1));
+  if (block == nullptr) throw MexError("Out of memory.");
+  std::memset(block, kGuardByte, kGuardBytes);
+  std::memset(block + kGuardBytes + bytes, kGuardByte, kGuardBytes);
+  return block + kGuardBytes;
+}
+
+void FreeBlock(void* data) {
+  if (data != nullptr) std::free(BlockOf(data));
+}
+
+bool BlockGuardsIntact(void* data, size_t bytes) {
+  if (data == nullptr) return true;
+  const unsigned char* block = BlockOf(data);
+  for (size_t i = 0; i < kGuardBytes; ++i) {
+    if (block[i] != kGuardByte || block[kGuardBytes + bytes + i] != kGuardByte) return false;
+  }
+  return true;
+}
+
+bool IsNumeric(mxClassID class_id) {
+  return class_id >= mxDOUBLE_CLASS && class_id <= mxUINT64_CLASS;
 }
 
 size_t Count(const std::vector<size_t>& dims) {
@@ -65,42 +94,54 @@ size_t ElementBytes(mxClassID class_id) {
   }
 }
 
-mxArray* NewArray(mxClassID class_id, const std::vector<size_t>& dims) {
-  auto* array = new mxArray_tag{class_id, dims, nullptr};
-  while (array->dims.size() < 2) array->dims.push_back(1);
-  const size_t bytes = Count(array->dims) * ElementBytes(class_id);
-  if (bytes > 0) {
-    auto* block = static_cast<unsigned char*>(std::calloc(bytes + 2 * kGuardBytes, 1));
-    if (block == nullptr) {
-      delete array;
-      throw MexError("Out of memory.");
-    }
-    std::memset(block, kGuardByte, kGuardBytes);
-    std::memset(block + kGuardBytes + bytes, kGuardByte, kGuardBytes);
-    array->data = block + kGuardBytes;
+mxArray* NewArray(mxClassID class_id, const std::vector<size_t>& dims, Storage storage) {
+  if (storage.sparse && class_id != mxDOUBLE_CLASS && class_id != mxLOGICAL_CLASS) {
+    throw std::invalid_argument("only double and logical arrays can be sparse");
+  }
+  if (storage.complex && !IsNumeric(class_id)) {
+    throw std::invalid_argument("only numeric arrays can be complex");
+  }
+  std::vector<size_t> shape = dims;
+  while (shape.size() < 2) shape.push_back(1);
+  if (storage.sparse) {
+    shape = {shape[0], Count(std::vector<size_t>(shape.begin() + 1, shape.end()))};
+  } else {
+    storage.nonzeros = 0;
+  }
+  const size_t stored = storage.sparse ? std::max<size_t>(storage.nonzeros, 1) : Count(shape);
+  const size_t bytes = stored * ElementBytes(class_id);
+  auto* array = new mxArray_tag{class_id, shape, storage, stored, nullptr, nullptr};
+  try {
+    array->data = NewBlock(bytes);
+    if (storage.complex) array->imag = NewBlock(bytes);
+  } catch (...) {
+    DestroyArray(array);
+    throw;
   }
   return array;
 }
 
 void DestroyArray(mxArray* array) {
   if (array == nullptr) return;
-  if (array->data != nullptr) std::free(BlockOf(array));
+  FreeBlock(array->data);
+  FreeBlock(array->imag);
   delete array;
 }
 
 bool GuardsIntact(const mxArray* array) {
-  if (array->data == nullptr) return true;
-  const unsigned char* block = BlockOf(array);
-  const size_t bytes = Count(array->dims) * ElementBytes(array->class_id);
-  for (size_t i = 0; i < kGuardBytes; ++i) {
-    if (block[i] != kGuardByte || block[kGuardBytes + bytes + i] != kGuardByte) return false;
-  }
-  return true;
+  const size_t bytes = array->stored * ElementBytes(array->class_id);
+  return BlockGuardsIntact(array->data, bytes) && BlockGuardsIntact(array->imag, bytes);
 }
 
 std::vector<size_t> DimsOf(const mxArray* array) { return array->dims; }
 
 size_t ElementCount(const mxArray* array) { return Count(array->dims); }
+
+Storage StorageOf(const mxArray* array) { return array->storage; }
+
+size_t StoredCount(const mxArray* array) { return array->stored; }
+
+void* ImaginaryData(const mxArray* array) { return array->imag; }
 
 void BeginCall() {
   delete g_call_arrays;
@@ -135,6 +176,8 @@ double* mxGetPr(const mxArray* array) { return static_cast<double*>(array->data)
 
 void* mxGetData(const mxArray* array) { return array->data; }
 
+// As the host does: the first stored value, which for a sparse array is its first nonzero, and the
+// real part of a complex one.
 double mxGetScalar(const mxArray* array) {
   if (array->data == nullptr) return 0.0;
   switch (array->class_id) {
@@ -153,6 +196,10 @@ double mxGetScalar(const mxArray* array) {
     default: return 0.0;
   }
 }
+
+bool mxIsSparse(const mxArray* array) { return array->storage.sparse; }
+
+bool mxIsComplex(const mxArray* array) { return array->storage.complex; }
 
 mxArray* mxCreateNumericMatrix_700(int rows, int cols, mxClassID class_id, mxComplexity) {
   if (rows < 0 || cols < 0) throw gck::host::MexError("mxCreateNumericMatrix: negative size.");

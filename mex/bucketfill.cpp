@@ -8,6 +8,7 @@
 #include "bridge/arguments.h"
 #include "bridge/build_flavour.h"
 #include "bridge/gateway.h"
+#include "bridge/in_place.h"
 #include "hashing/hash_table.h"
 #include "hashing/value_range.h"
 
@@ -16,14 +17,10 @@ namespace {
 using gck::Fail;
 using gck::Failf;
 
-// Whether two arrays share any memory: a fill writing into its own codes could turn them into
-// buckets past the table.
-bool Overlap(const gck::ArrayView<uint32_t>& table, const gck::ArrayView<const uint32_t>& codes) {
-  const auto begin = [](const auto& view) { return reinterpret_cast<uintptr_t>(view.data); };
-  const auto end = [](const auto& view) { return reinterpret_cast<uintptr_t>(view.data + view.count()); };
-  return table.count() > 0 && codes.count() > 0 && begin(table) < end(codes) &&
-         begin(codes) < end(table);
-}
+// A fill writing into its own codes could turn them into buckets past the table. The scalars are
+// read before anything is written.
+constexpr const char* kInputNames[] = {"Hash table", "Code image"};
+constexpr gck::InPlaceInputs kInPlace{kInputNames, /*written=*/1, /*read=*/2};
 
 // Rows, columns, offset and slots are taken modulo 2^16 after truncation.
 int32_t SixteenBitScalar(const mxArray* array, const char* name) {
@@ -31,14 +28,16 @@ int32_t SixteenBitScalar(const mxArray* array, const char* name) {
 }
 
 void Body(gck::Call& call) {
-  if (call.nrhs < (gck::kWindowsBuild ? 7 : 6)) {
+  const int inputs = gck::kWindowsBuild ? 7 : 6;
+  if (call.nrhs < inputs) {
     Fail(gck::kWindowsBuild
              ? "bucketfill needs seven inputs: table, codes, bits, rows, columns, offset and slots."
              : "bucketfill needs six inputs: table, codes, bits, rows, columns and offset.");
   }
+  gck::RequireFullAndReal(call, inputs);
   const gck::ArrayView<uint32_t> table = gck::ViewOf<uint32_t>(call.input(0), "Hash table");
   const gck::ArrayView<const uint32_t> codes = gck::ViewOf<const uint32_t>(call.input(1), "Code image");
-  if (Overlap(table, codes)) Fail("Hash table and code image must not share memory.");
+  gck::RequireSeparateMemory(call, kInPlace);
   const int64_t bits = gck::TruncatedScalarOf(call.input(2), "Bits");
   const int32_t rows = SixteenBitScalar(call.input(3), "Rows");
   const int32_t cols = SixteenBitScalar(call.input(4), "Columns");

@@ -17,6 +17,7 @@ namespace gck {
 template <class V>
 void RunBucketMap(const char* name, Call& call) {
   if (call.nrhs < 3) Failf("%s needs three inputs: a lookup table and two projection images.", name);
+  RequireFullAndReal(call, 3);
   const ArrayView<const uint32_t> table = ViewOf<const uint32_t>(call.input(0), "Lookup table");
   const char* const image_names[] = {"First projection image", "Second projection image"};
   const ArrayView<const V> images[] = {ViewOf<const V>(call.input(1), image_names[0]),

@@ -16,6 +16,7 @@ using Word = std::conditional_t<gck::kWindowsBuild, uint32_t, uint64_t>;
 
 void Body(gck::Call& call) {
   if (call.nrhs < 3) gck::Fail("hash needs three inputs: keys, a selector and bits.");
+  gck::RequireFullAndReal(call, 3);
   const gck::ArrayView<const Word> keys = gck::ViewOf<const Word>(call.input(0), "Keys");
   const int64_t selector = gck::TruncatedScalarOf(call.input(1), "Selector");
   const int64_t bits = gck::TruncatedScalarOf(call.input(2), "Bits");

@@ -11,6 +11,7 @@
 #include "bridge/build_flavour.h"
 #include "bridge/class_id.h"
 #include "bridge/gateway.h"
+#include "bridge/in_place.h"
 #include "propagation/kbest_self_sweep.h"
 #include "propagation/kbest_sweep.h"
 #include "propagation/single_best_sweep.h"
@@ -65,12 +66,21 @@ inline constexpr ClassId kSeedSpreadInputs[] = {
     ClassId::kUint32, ClassId::kUint32, ClassId::kUint32,  ClassId::kUint32,
     ClassId::kUint16, ClassId::kUint16, ClassId::kUint16,  ClassId::kLogical};
 
-// The counts, the classes, then the heights of the two stacks.
+// The inputs as messages name them, by position.
+constexpr const char* kSweepInputNames[] = {
+    "Best errors image", "Linear mapping image", "Projection stack of A", "Projection stack of B",
+    "Codebook image of A", "Codebook image of B", "Hash table of A",     "Hash table of B",
+    "nHashsNoe16u",      "nSequencyOrder16u",   "nSequencyLevels16u",  "bDownwardFlag",
+    "kOfKNN"};
+
+// The counts, the classes, the heights of the two stacks, then that E and Map share no memory
+// with each other or with anything the sweep reads, since the sweep rewrites them as it reads.
 inline void CheckSweepSignature(const Signature& signature, const Call& call) {
   CheckSignature(signature, call);
   if (ShapeOf(call.input(kStackAInput)).rows != ShapeOf(call.input(kStackBInput)).rows) {
     Fail(kStackHeightMessage);
   }
+  RequireSeparateMemory(call, {kSweepInputNames, /*written=*/2, /*read=*/signature.required});
 }
 
 constexpr const char* kSequencyColumnsMessage =

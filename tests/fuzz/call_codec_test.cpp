@@ -7,6 +7,7 @@
 #include <cstring>
 #include <random>
 
+#include "fuzz/call_check.h"
 #include "fuzz/valid_calls.h"
 
 namespace gck::fuzz {
@@ -20,11 +21,6 @@ const char* const kDeliverables[] = {
     "bucketfill",         "hash",                "patcherr_rgb",              "patcherr_gray",
     "seedspread_i16_proj", "seedspread_i32_proj", "seedspread_i16_kbest",     "seedspread_i32_kbest",
     "seedspread_i16_kbest_self", "seedspread_i32_kbest_self"};
-
-bool SameArray(const Array& a, const Array& b) {
-  return a.class_id() == b.class_id() && a.dims() == b.dims() &&
-         (a.bytes() == 0 || std::memcmp(mxGetData(a.raw()), mxGetData(b.raw()), a.bytes()) == 0);
-}
 
 // Same member, outputs, inputs and values, and the same inputs share one array.
 void ExpectSameCall(const CallSpec& a, const CallSpec& b) {
@@ -57,6 +53,7 @@ TEST(CallCodec, ValidCallsOfEveryDeliverableSurviveTheRoundTrip) {
 
 TEST(CallCodec, AnyBytesDecodeWithinTheCaps) {
   std::mt19937 rng(17);
+  int sparse = 0, complex = 0;
   for (int round = 0; round < 3000; ++round) {
     std::vector<uint8_t> bytes(rng() % 400);
     // Mostly small bytes, so that arrays of every kind and rank come out often.
@@ -67,13 +64,20 @@ TEST(CallCodec, AnyBytesDecodeWithinTheCaps) {
     EXPECT_LE(call.inputs.size(), static_cast<size_t>(kMaxArguments));
     size_t total = 0;
     for (const Array& array : call.arrays) {
-      EXPECT_LE(array.count(), kMaxArrayElements);
-      total += array.count();
+      const host::Storage storage = array.storage();
+      const size_t stored = storage.sparse ? storage.nonzeros : array.count();
+      EXPECT_LE(stored, kMaxArrayElements);
+      total += stored;
+      sparse += storage.sparse;
+      complex += storage.complex;
     }
     EXPECT_LE(total, kMaxCallElements);
     // A call decoded from bytes encodes back to bytes that decode to the same call.
     ExpectSameCall(call, Decode(EncodeCall(call), 3));
   }
+  // The fuzz targets reach the deliverables' sparse and complex paths.
+  EXPECT_GT(sparse, 0);
+  EXPECT_GT(complex, 0);
 }
 
 TEST(CallCodec, LargeDimensionsMakeEmptyArraysAndMissingBytesReadAsZero) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -37,6 +38,10 @@ std::vector<std::string> BuiltDeliverables() {
 bool Has(const std::string& name, const char* part) { return name.find(part) != std::string::npos; }
 bool WritesInPlace(const std::string& name) {
   return name == "bucketfill" || Has(name, "seedspread_");
+}
+// The gateways that examine no class take any array of the width they read.
+bool ChecksClasses(const std::string& name) {
+  return !Has(name, "bucketmap_") && name != "bucketfill" && name != "hash";
 }
 
 const mxClassID kClasses[] = {mxLOGICAL_CLASS, mxCHAR_CLASS,   mxDOUBLE_CLASS, mxSINGLE_CLASS,
@@ -175,6 +180,89 @@ TEST_P(EveryDeliverable, InPlaceArraysSurviveRefusedCalls) {
       EXPECT_EQ(checked.violation, "");
     }
   }
+}
+
+// Each valid call with one required input at a time replaced by `substitute(old)` (no replacement
+// when it gives an empty array) is refused with `message` (%d the input's position), arrays
+// untouched. The optional debug flag is read only through the host's scalar accessor, which reads
+// any array right, so it is left as it is. Returns how many calls were made.
+template <class Substitute>
+int ExpectEachInputRefused(const host::MexFile& file, const std::vector<CallSpec>& valid,
+                           Substitute substitute, const char* message) {
+  size_t required = SIZE_MAX;
+  for (const CallSpec& call : valid) required = std::min(required, call.inputs.size());
+  int tried = 0;
+  for (const CallSpec& call : valid) {
+    for (size_t input = 0; input < required; ++input) {
+      Array replacement = substitute(call.arrays[call.inputs[input]]);
+      if (replacement.raw() == nullptr) continue;
+      CallSpec changed = call;
+      changed.Add(std::move(replacement));
+      changed.inputs[input] = changed.inputs.back();
+      changed.inputs.pop_back();
+      const CheckedCall checked = CallAndCheck(file, changed);
+      char expected[128];
+      std::snprintf(expected, sizeof expected, message, static_cast<int>(input) + 1);
+      EXPECT_EQ(checked.result.error, expected);
+      EXPECT_EQ(checked.violation, "");
+      ++tried;
+    }
+  }
+  return tried;
+}
+
+// A sparse array stores only its nonzeros: an all-zero sparse double of an input's shape stores
+// one element, which hash(sparse(5000, 5000), 1, 16) read as 25 million keys. A validating gateway
+// is only given one where it takes doubles, which none does.
+TEST_P(EveryDeliverable, SparseArraysAreRefused) {
+  if (ChecksClasses(GetParam())) GTEST_SKIP() << "takes no double input";
+  EXPECT_GT(ExpectEachInputRefused(file_, valid_, [](const Array& old) {
+    return Array::Sparse<double>(old.rows(), old.cols(), {});
+  }, "Input %d is sparse; pass a full array (full(x))."), 0);
+}
+
+// sparse(logical([0 1])) stores its one nonzero first: read as a flag it was true.
+TEST_P(EveryDeliverable, SparseLogicalFlagsAreRefused) {
+  ExpectEachInputRefused(file_, valid_, [this](const Array& old) {
+    const bool wanted = old.class_id() == mxLOGICAL_CLASS || !ChecksClasses(GetParam());
+    return wanted ? Array::Sparse<bool>(1, 2, {true}) : Array();
+  }, "Input %d is sparse; pass a full array (full(x)).");
+}
+
+// A complex copy of every numeric input, its imaginary parts all 1, which were ignored.
+TEST_P(EveryDeliverable, ComplexArraysAreRefused) {
+  EXPECT_GT(ExpectEachInputRefused(file_, valid_, [](const Array& old) {
+    if (old.class_id() < mxDOUBLE_CLASS || old.class_id() > mxUINT64_CLASS) return Array();
+    Array complex(old.class_id(), old.dims(), host::Storage{false, true, 0});
+    if (old.bytes() > 0) std::memcpy(mxGetData(complex.raw()), mxGetData(old.raw()), old.bytes());
+    std::memset(host::ImaginaryData(complex.raw()), 1, complex.bytes());
+    return complex;
+  }, "Input %d is complex; pass a real array."), 0);
+}
+
+// An array written in place given again as another input of its class, as after `Map = E`: the
+// call is refused before anything is written, naming the two inputs.
+TEST_P(EveryDeliverable, InPlaceArraysSharingMemoryAreRefused) {
+  if (!WritesInPlace(GetParam())) GTEST_SKIP() << "writes no input";
+  const int written = GetParam() == "bucketfill" ? 1 : 2;
+  int tried = 0;  // the valid calls' written arrays are not empty, so they have bytes to share
+  for (const CallSpec& valid : valid_) {
+    const int read = GetParam() == "bucketfill" ? 2 : static_cast<int>(valid.inputs.size());
+    for (int w = 0; w < written; ++w) {
+      const Array& shared = valid.arrays[valid.inputs[w]];
+      for (int other = 0; other < read; ++other) {
+        if (other == w || valid.arrays[valid.inputs[other]].class_id() != shared.class_id()) continue;
+        CallSpec aliased = valid;
+        aliased.inputs[other] = aliased.inputs[w];
+        const CheckedCall checked = CallAndCheck(file_, aliased);
+        EXPECT_TRUE(checked.result.failed) << w << " " << other;
+        EXPECT_TRUE(Has(checked.result.error, " must not share memory.")) << checked.result.error;
+        EXPECT_EQ(checked.violation, "");
+        ++tried;
+      }
+    }
+  }
+  EXPECT_GT(tried, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Built, EveryDeliverable, ::testing::ValuesIn(BuiltDeliverables()),

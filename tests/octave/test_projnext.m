@@ -5,7 +5,8 @@ function cases = test_projnext
            @sixteen_bit_rgb_also_computes_the_last_index, @luma_is_plane_zero_of_rgb, ...
            @three_plane_image_returns_a_matrix, @empty_ranges_give_zeros, ...
            @debug_flag_changes_nothing, @wrong_counts_give_the_three_channel_usage_text, ...
-           @wrong_classes_give_the_class_message, @steps_that_reach_before_the_plane_are_refused};
+           @wrong_classes_give_the_class_message, @steps_that_reach_before_the_plane_are_refused, ...
+           @sparse_flags_are_refused};
 end
 
 function d = deliverables
@@ -253,4 +254,17 @@ end
 
 function [a, b] = take_two(f, varargin)
   [a, b] = f(varargin{:});
+end
+
+function sparse_flags_are_refused
+  % sparse(logical([0 1])) stores its one nonzero first, and was read as true.
+  flag = sparse(logical([0 1]));
+  for i = 1:rows(deliverables)
+    f = str2func(deliverables{i, 1});
+    x = as_class(magic(6), deliverables{i, 2});
+    assert_fails_with(@() take_one(f, x, uint16(1), flag, uint16(1), true), ...
+                      'Input 3 is sparse; pass a full array (full(x)).');
+    assert_fails_with(@() take_one(f, x, uint16(1), true, uint16(1), flag), ...
+                      'Input 5 is sparse; pass a full array (full(x)).');
+  end
 end

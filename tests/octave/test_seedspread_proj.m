@@ -3,7 +3,8 @@ function cases = test_seedspread_proj
   % call, the best errors and the mapping rewritten in the caller's own arrays.
   cases = {@sweeps_rewrite_the_callers_arrays, @image_against_itself_ends_at_the_identity, ...
            @wrong_counts_give_the_usage_text, @wrong_classes_give_the_class_message, ...
-           @bad_sizes_are_refused_before_anything_is_written};
+           @bad_sizes_are_refused_before_anything_is_written, ...
+           @arrays_sharing_memory_are_refused_before_anything_is_written};
 end
 
 function names = deliverables
@@ -128,5 +129,32 @@ function bad_sizes_are_refused_before_anything_is_written
     assert_fails_with(@() f(E, Map, slots{3:end}), ...
                       'Hash table of A holds 1 elements; this call needs at least 2.');
     assert(isequal(Map, uint32([9 7; 5 0])) && all(E(:) == 4294967295), '%s wrote', name{1});
+  end
+end
+
+function arrays_sharing_memory_are_refused_before_anything_is_written
+  % Octave shares data between variables assigned from one another and between a contiguous column
+  % range and the array it was taken from; the sweep would rewrite what it reads.
+  for name = deliverables
+    f = str2func(name{1});
+    args = two_by_two(name{1}, [9 5 7 0], true);
+    E = args{1};
+    Map = E;
+    assert_fails_with(@() f(E, Map, args{3:end}), ...
+                      'Best errors image and linear mapping image must not share memory.');
+    codes = args{6};
+    Map = codes;
+    assert_fails_with(@() f(E, Map, args{3:5}, codes, args{7:end}), ...
+                      'Linear mapping image and codebook image of B must not share memory.');
+    table = args{8};
+    assert_fails_with(@() f(table, args{2:7}, table, args{9:end}), ...
+                      'Best errors image and hash table of B must not share memory.');
+    big = uint32(reshape(1:12, 2, 6));
+    E = big(:, 1:2);
+    Map = big(:, 2:3);  % its first column is the second column of E
+    assert_fails_with(@() f(E, Map, args{3:end}), ...
+                      'Best errors image and linear mapping image must not share memory.');
+    assert(isequal(big, uint32(reshape(1:12, 2, 6))) && isequal(codes, uint32(ones(4, 4))), ...
+           '%s wrote', name{1});
   end
 end
