@@ -11,17 +11,23 @@ namespace gck {
 const char kUsage[] =
     "usage: gckmatch match A.png B.png [options]\n"
     "       gckmatch match --self A.png [options]\n"
+    "       gckmatch sequence FRAMES... [options]\n"
     "Finds for every patch of A its best match in B (or its k best, or its k nearest in A itself)\n"
     "and writes field.npy, errors.npy, reconstruction.png and errors.png to the output folder.\n"
+    "sequence matches every frame to the next (or the one --step frames ahead) and writes each\n"
+    "pair's field_I_J.npy and errors_I_J.npy (I, J: the frames' numbers from 0000, listed in\n"
+    "frames.txt). FRAMES are image files, or one folder whose png and jpg files are taken in name\n"
+    "order (numbers by value: frame2 before frame10).\n"
     "options:\n"
     "  -w, --width N   patch width (default 8)\n"
     "  --k N           matches per patch (default 1)\n"
-    "  --self          match A against itself; the k nearest other patches\n"
+    "  --self          match: A against itself, the k nearest other patches\n"
     "  --out DIR       output folder (default gckmatch-out)\n"
     "  --seed N        random start (default 1); the same seed gives the same field\n"
-    "  --csv           also write field.csv\n"
+    "  --csv           match: also write field.csv\n"
     "  --quality Q     default, or high: about 2.5 times the time for a third of the excess error\n"
     "  --threads N     threads to use (default 0: every core); the field is the same for any N\n"
+    "  --step S        sequence: match each frame to the one S frames ahead (default 1)\n"
     "  -h, --help      this text\n"
     "  --version       the version of gckmatch\n";
 
@@ -60,10 +66,11 @@ bool ParseCommand(const std::vector<std::string>& args, MatchCommand* command, s
     command->version = true;
     return true;
   }
-  if (args[0] != "match") {
+  if (args[0] != "match" && args[0] != "sequence") {
     *error = "unknown command '" + args[0] + "'";
     return false;
   }
+  command->sequence = args[0] == "sequence";
   std::vector<std::string> images;
   for (size_t i = 1; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -78,6 +85,11 @@ bool ParseCommand(const std::vector<std::string>& args, MatchCommand* command, s
     };
     std::string text;
     long number = 0;
+    // Options of the other command.
+    if (command->sequence ? arg == "--self" || arg == "--csv" : arg == "--step") {
+      *error = arg + " is no option of " + args[0];
+      return false;
+    }
     if (arg == "-h" || arg == "--help") {
       command->help = true;
     } else if (arg == "--self") {
@@ -95,6 +107,9 @@ bool ParseCommand(const std::vector<std::string>& args, MatchCommand* command, s
     } else if (arg == "--seed") {
       if (!value(&text) || !ParseInt(arg, text, 0, 2147483647, &number, error)) return false;
       command->options.seed = static_cast<uint64_t>(number);
+    } else if (arg == "--step") {
+      if (!value(&text) || !ParseInt(arg, text, 1, 65535, &number, error)) return false;
+      command->step = static_cast<int32_t>(number);
     } else if (arg == "--threads") {
       if (!value(&text) || !ParseInt(arg, text, 0, 1024, &number, error)) return false;
       command->options.threads = static_cast<int32_t>(number);
@@ -120,6 +135,14 @@ bool ParseCommand(const std::vector<std::string>& args, MatchCommand* command, s
   chosen.seed = command->options.seed;
   chosen.threads = command->options.threads;
   command->options = chosen;
+  if (command->sequence) {
+    if (images.empty()) {
+      *error = "sequence takes frames: image files or one folder of them";
+      return false;
+    }
+    command->frames = images;
+    return true;
+  }
   const size_t wanted = command->self ? 1 : 2;
   if (images.size() != wanted) {
     *error = command->self ? "--self takes one image" : "match takes two images, A and B";

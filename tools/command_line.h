@@ -1,6 +1,6 @@
 #pragma once
-// The command line of gckmatch: `gckmatch match A B [options]` or `gckmatch match --self A
-// [options]`.
+// The command line of gckmatch: `gckmatch match A B [options]`, `gckmatch match --self A
+// [options]` or `gckmatch sequence FRAMES... [options]`.
 
 #include <string>
 #include <vector>
@@ -10,6 +10,9 @@
 namespace gck {
 
 struct MatchCommand {
+  bool sequence = false;            // the sequence command, not match
+  std::vector<std::string> frames;  // of the sequence: image files, or one folder of them
+  int32_t step = 1;                 // each frame is matched to the one `step` frames ahead
   std::string image_a;
   std::string image_b;  // empty with --self
   bool self = false;

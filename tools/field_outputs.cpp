@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "tools/npy_file.h"
+
 namespace gck {
 
 Image Reconstruct(const Field& field, const Image& b, int32_t rows, int32_t cols) {
@@ -43,6 +45,35 @@ Image ErrorImage(const Field& field, int32_t rows, int32_t cols) {
     }
   }
   return out;
+}
+
+namespace {
+
+// Calls visit(from, to) for every entry: its index in the field and in C order, rows first.
+template <class Visit>
+void InRowOrder(const Field& field, Visit visit) {
+  for (int32_t r = 0; r < field.rows; ++r)
+    for (int32_t c = 0; c < field.cols; ++c)
+      for (int32_t s = 0; s < field.k; ++s)
+        visit((r + size_t(c) * field.rows) * field.k + s,
+              (size_t(r) * field.cols + c) * field.k + s);
+}
+
+}  // namespace
+
+bool WriteFieldNpy(std::FILE* file, const Field& field) {
+  std::vector<int32_t> matches(field.anchors() * field.k * 2);
+  InRowOrder(field, [&](size_t from, size_t to) {
+    matches[2 * to] = field.match_rows[from];
+    matches[2 * to + 1] = field.match_cols[from];
+  });
+  return WriteNpy(file, {field.rows, field.cols, field.k, 2}, matches);
+}
+
+bool WriteErrorsNpy(std::FILE* file, const Field& field) {
+  std::vector<float> errors(field.anchors() * field.k);
+  InRowOrder(field, [&](size_t from, size_t to) { errors[to] = field.errors[from]; });
+  return WriteNpy(file, {field.rows, field.cols, field.k}, errors);
 }
 
 bool WriteFieldCsv(std::FILE* file, const Field& field) {

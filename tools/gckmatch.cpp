@@ -1,5 +1,6 @@
 // gckmatch match A.png B.png [options]: the nearest-neighbour field of A's patches in B, written as
-// .npy files and pictures. Run with --help for the options.
+// .npy files and pictures; gckmatch sequence FRAMES... [options]: the fields along a video (see
+// tools/sequence_command.h). Run with --help for the options.
 #include <chrono>
 #include <cstdio>
 #include <functional>
@@ -12,8 +13,8 @@
 #include "tools/command_line.h"
 #include "tools/field_outputs.h"
 #include "tools/image_file.h"
-#include "tools/npy_file.h"
 #include "tools/output_folder.h"
+#include "tools/sequence_command.h"
 
 namespace {
 
@@ -30,31 +31,11 @@ const std::vector<std::string> kOutputs = {"field.npy", "errors.npy", "reconstru
 
 bool WriteOutputs(const gck::MatchCommand& command, const gck::Field& field, const gck::Image& a,
                   const gck::Image& b, gck::OutputFolder* out, std::string* error) {
-  // C order, rows first: field[r][c][s] = (row, column) of match s of the patch at (r, c).
-  std::vector<int32_t> matches(field.anchors() * field.k * 2);
-  std::vector<float> errors(field.anchors() * field.k);
-  for (int32_t r = 0; r < field.rows; ++r) {
-    for (int32_t c = 0; c < field.cols; ++c) {
-      for (int32_t s = 0; s < field.k; ++s) {
-        const size_t from = (r + size_t(c) * field.rows) * field.k + s;
-        const size_t to = (size_t(r) * field.cols + c) * field.k + s;
-        matches[2 * to] = field.match_rows[from];
-        matches[2 * to + 1] = field.match_cols[from];
-        errors[to] = field.errors[from];
-      }
-    }
-  }
   const gck::Image reconstruction = gck::Reconstruct(field, b, a.rows, a.cols);
   const gck::Image error_image = gck::ErrorImage(field, a.rows, a.cols);
   std::vector<std::pair<std::string, std::function<bool(FILE*)>>> files = {
-      {"field.npy",
-       [&](FILE* f) {
-         return gck::WriteNpy(f, {field.rows, field.cols, field.k, 2}, matches);
-       }},
-      {"errors.npy",
-       [&](FILE* f) {
-         return gck::WriteNpy(f, {field.rows, field.cols, field.k}, errors);
-       }},
+      {"field.npy", [&](FILE* f) { return gck::WriteFieldNpy(f, field); }},
+      {"errors.npy", [&](FILE* f) { return gck::WriteErrorsNpy(f, field); }},
       {"reconstruction.png", [&](FILE* f) { return gck::WritePng(f, reconstruction); }},
       {"errors.png", [&](FILE* f) { return gck::WritePng(f, error_image); }}};
   if (command.csv)
@@ -81,6 +62,7 @@ int main(int argc, char** argv) {
     std::printf("gckmatch %s\n", GCKMATCH_VERSION);
     return 0;
   }
+  if (command.sequence) return gck::RunSequence(command);
   gck::Image a, b;
   if (!gck::ReadImage(command.image_a, &a, &error)) return Fail(error);
   if (!command.self && !gck::ReadImage(command.image_b, &b, &error)) return Fail(error);

@@ -2,8 +2,9 @@
 """Extracts the development set of image pairs from installed Debian packages into a folder.
 
 Usage: make_devset.py OUT_DIR. Writes OUT_DIR/<pair>_a.png, <pair>_b.png and OUT_DIR/pairs.txt
-(one line per pair: name, kind, the two file names). Nothing here is committed; the origin and
-licence of every source are in data/README.md.
+(one line per pair: name, kind, the two file names), and OUT_DIR/clip/frame_0000.png to
+frame_0039.png: the first 40 frames of a street video at 0.1 MP, for matching along a video.
+Nothing here is committed; the origin and licence of every source are in data/README.md.
 """
 import os
 import sys
@@ -72,6 +73,19 @@ def pairs():
         scaled(load(f"{GNOME}/adwaita-{s}.webp"), 0.5) for s in "ld")
 
 
+def clip(out, count=40, megapixels=0.1):
+    """The first `count` frames of vtest.avi, read in order, down-scaled to about `megapixels`."""
+    os.makedirs(out, exist_ok=True)
+    capture = cv2.VideoCapture(os.path.join(OPENCV, "vtest.avi"))
+    for index in range(count):
+        ok, bgr = capture.read()
+        if not ok:
+            sys.exit(f"cannot read frame {index} of vtest.avi")
+        image = to_megapixels(bgr[:, :, ::-1].copy(), megapixels)
+        Image.fromarray(np.ascontiguousarray(image)).save(os.path.join(out, f"frame_{index:04d}.png"))
+    print(f"clip: {count} frames of {image.shape}")
+
+
 def main():
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
@@ -83,6 +97,7 @@ def main():
         print(f"{name}: {a.shape} -> {b.shape}")
     with open(os.path.join(out, "pairs.txt"), "w") as listing:
         listing.writelines(lines)
+    clip(os.path.join(out, "clip"))
 
 
 if __name__ == "__main__":

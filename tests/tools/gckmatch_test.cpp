@@ -54,11 +54,11 @@ class GckmatchTest : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir_); }
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-  // A small grey or colour PNG of the given size.
-  std::string Png(const std::string& name, int rows, int cols, int channels) const {
+  // A small grey or colour PNG of the given size; `shift` moves its contents by as many columns.
+  std::string Png(const std::string& name, int rows, int cols, int channels, int shift = 0) const {
     Image image = BlankImage(rows, cols, channels);
     for (size_t i = 0; i < image.pixels.size(); ++i)
-      image.pixels[i] = static_cast<uint8_t>(i * 37 % 251);
+      image.pixels[i] = static_cast<uint8_t>((i + size_t(shift) * rows) * 37 % 251);
     FILE* file = std::fopen(Path(name).c_str(), "wb");
     EXPECT_TRUE(file && WritePng(file, image));
     if (file) std::fclose(file);
@@ -242,6 +242,97 @@ TEST_F(GckmatchTest, AsManyPatchesAsMatchesAreEnough) {
   EXPECT_EQ(Gckmatch("match " + Path("huge.png") + " " + a).output,
             "gckmatch: cannot read image '" + Path("huge.png") +
                 "': 60000 x 60000 pixels exceed the size limit of 2^30 bytes\n");
+}
+
+TEST_F(GckmatchTest, SequenceFieldsAreThoseOfSeparateMatches) {
+  std::vector<std::string> frames;
+  for (int t = 0; t < 4; ++t) frames.push_back(Png("f" + std::to_string(t) + ".png", 23, 29, 3, t));
+  const std::string options = " -w 5 --k 2 --seed 3 --threads 2";
+  for (const int step : {1, 2}) {
+    std::string list;
+    for (const std::string& frame : frames) list += frame + " ";
+    const Outcome run = Gckmatch("sequence " + list + "--step " + std::to_string(step) + options +
+                                 " --out " + Path("seq"));
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("matched " + std::to_string(4 - step) + " pairs"), std::string::npos)
+        << run.output;
+    for (int from = 0; from + step < 4; ++from) {
+      const std::string pair =
+          "_000" + std::to_string(from) + "_000" + std::to_string(from + step) + ".npy";
+      ASSERT_EQ(Gckmatch("match " + frames[from] + " " + frames[from + step] + options +
+                         " --threads 1 --out " + Path("one"))
+                    .status,
+                0);
+      EXPECT_EQ(Slurp(Path("seq/field" + pair)), Slurp(Path("one/field.npy"))) << pair;
+      EXPECT_EQ(Slurp(Path("seq/errors" + pair)), Slurp(Path("one/errors.npy"))) << pair;
+    }
+  }
+  // The pairs of the run with step 1 are gone; frames.txt numbers the frames.
+  EXPECT_FALSE(fs::exists(Path("seq/field_0000_0001.npy")));
+  EXPECT_EQ(Slurp(Path("seq/frames.txt")).substr(0, 6 + frames[0].size()),
+            "0000\t" + frames[0] + "\n");
+}
+
+TEST_F(GckmatchTest, SequenceTakesTheImagesOfAFolderInNameOrder) {
+  fs::create_directories(Path("clip"));
+  const std::string names[] = {"frame_1.png", "frame_2.JPG", "frame_10.png"};
+  for (int t = 0; t < 3; ++t) Png("clip/" + names[t], 20, 26, 1, t);
+  // Folders and other files are passed over.
+  std::ofstream(Path("clip/notes.txt")) << "not a frame\n";
+  fs::create_directories(Path("clip/more.png"));
+  const Outcome run = Gckmatch("sequence " + Path("clip") + " -w 4 --out " + Path("out"));
+  ASSERT_EQ(run.status, 0) << run.output;
+  std::string listed;
+  for (int t = 0; t < 3; ++t)
+    listed +=
+        "000" + std::to_string(t) + "\t" + (fs::path(Path("clip")) / names[t]).string() + "\n";
+  EXPECT_EQ(Slurp(Path("out/frames.txt")), listed);
+  EXPECT_TRUE(fs::exists(Path("out/field_0001_0002.npy")));
+}
+
+TEST_F(GckmatchTest, BadSequenceInputNamesTheFrameAndKeepsTheFieldsBefore) {
+  const std::string a = Png("a.png", 20, 24, 3), b = Png("b.png", 20, 24, 3, 1);
+  const std::string other = Png("other.png", 20, 25, 3);
+  std::ofstream(Path("notes.png")) << "these are words, not pixels\n";
+  fs::create_directories(Path("one"));
+  Png("one/only.png", 20, 24, 3);
+  const std::string sequence = "sequence -w 4 --out " + Path("out") + " ";
+  const struct {
+    std::string args;
+    int status;
+    std::string message;
+  } cases[] = {
+      {a, 1, "gckmatch: only one frame, '" + a + "': a sequence needs at least two\n"},
+      {Path("one"), 1,
+       "gckmatch: only one frame, '" + Path("one/only.png") + "': a sequence needs at least two\n"},
+      {a + " " + b + " --step 2", 1,
+       "gckmatch: 2 frames are too few for --step 2: it needs at least 3\n"},
+      {Path("out") + " " + a, 1,
+       "gckmatch: '" + Path("out") + "' is a folder: give one folder of frames, or image files\n"},
+      {a + " " + b + " --csv", 2, "gckmatch: --csv is no option of sequence\n"},
+      {"", 2, "gckmatch: sequence takes frames: image files or one folder of them\n"},
+      {a + " " + b + " " + other + " " + a, 1,
+       "gckmatch: cannot match '" + other +
+           "': the frame is 25 x 20 with 3 channels, the first was 24 x 20 with 3\n"
+           "gckmatch: the fields of the pairs before it are in " +
+           Path("out") + "\n"},
+      {a + " " + b + " " + a + " " + Path("notes.png") + " " + b, 1,
+       "gckmatch: cannot read image '" + Path("notes.png") +
+           "': unknown image type\n"
+           "gckmatch: the fields of the pairs before it are in " +
+           Path("out") + "\n"},
+  };
+  fs::create_directories(Path("out"));
+  for (const auto& c : cases) {
+    const Outcome run = Gckmatch(sequence + c.args);
+    EXPECT_EQ(run.status, c.status) << c.args << "\n" << run.output;
+    // After the progress lines of the frames before, or before the usage text.
+    EXPECT_NE(run.output.find(c.message), std::string::npos) << c.args << "\n" << run.output;
+  }
+  // What the last run wrote before the bad frame.
+  EXPECT_EQ(Names(Path("out")),
+            (std::vector<std::string>{"errors_0000_0001.npy", "errors_0001_0002.npy",
+                                      "field_0000_0001.npy", "field_0001_0002.npy", "frames.txt"}));
 }
 
 TEST_F(GckmatchTest, HelpGoesToStandardOutput) {
