@@ -15,7 +15,7 @@ from setuptools import setup
 
 ROOT = os.path.dirname(os.path.abspath(__file__))
 CORE_FOLDERS = ["matcher", "projection", "hashing", "error", "propagation"]
-FROM_TOOLS = ["tools/image_file.cpp", "tools/field_outputs.cpp"]
+FROM_TOOLS = ["tools/image_file.cpp", "tools/field_outputs.cpp", "tools/npy_file.cpp"]
 
 
 def read(path):

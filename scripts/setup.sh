@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs, when any is missing. Safe to run again.
+# setup.sh bench: also those the development set of bench/ is extracted from (bench/devset).
 set -euo pipefail
 
 packages=(
@@ -12,6 +13,9 @@ packages=(
   python3 python3-dev python3-venv python3-pip python3-setuptools python3-wheel
   python3-numpy pybind11-dev python3-pybind11 python3-pytest python3-distributed
 )
+if [[ ${1:-} == bench ]]; then
+  packages+=(python3-opencv python3-pil python3-skimage opencv-doc gnome-backgrounds)
+fi
 
 missing=()
 for package in "${packages[@]}"; do

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# The matcher's benchmarks on the development set: error and time against the exact search and the
+# randomized baseline (every pair), thread scaling on the 4 MP pair and sequence mode on the clip.
+# Extracts the set from Debian packages into build/devset first, when it is not there yet.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+bash "$root/scripts/setup.sh" bench
+linux=$(bash "$root/scripts/build.sh" linux)
+devset=$root/build/devset
+if [[ ! -f $devset/pairs.txt || ! -d $devset/clip ]]; then
+  /usr/bin/python3 "$root/bench/devset/make_devset.py" "$devset"
+fi
+cd "$root"
+"$linux/bench/matcher_quality" "$devset"
+"$linux/bench/thread_scaling" "$devset/adwaita-4mp_a.png" "$devset/adwaita-4mp_b.png"
+"$linux/bench/sequence_rate" "$devset/clip"
