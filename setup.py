@@ -55,6 +55,9 @@ class BuildWithVersion(build_ext):
             file.write(header)
         for extension in self.extensions:
             extension.include_dirs.append(public)
+        # A source added since an earlier build may be older than the module it left behind, which
+        # the timestamp check would then keep: always compile.
+        self.force = True
         super().run()
 
 
