@@ -1,5 +1,7 @@
 #include "matcher/patch_tree.h"
 
+#include <omp.h>
+
 #include <algorithm>
 #include <numeric>
 
@@ -21,11 +23,14 @@ uint32_t PatchTree::Leaf(const int16_t* vector) const {
 
 namespace {
 
-// Splits the anchors of one node, from[first, last), into `into`: those below the split value of
-// the dimension of widest range first. Returns where the second child starts.
-uint32_t SplitNode(const std::vector<int16_t>& planes, uint32_t count, int32_t dims,
-                   const uint32_t* from, uint32_t* into, uint32_t first, uint32_t last,
-                   int8_t* split_dim, int16_t* split_value) {
+struct Split {
+  int32_t dim;
+  int16_t value;
+};
+
+// The dimension of widest range among the anchors of one node, from[first, last), and its median.
+Split ChooseSplit(const std::vector<int16_t>& planes, uint32_t count, int32_t dims,
+                  const uint32_t* from, uint32_t first, uint32_t last) {
   const uint32_t stride = std::max<uint32_t>(1, (last - first) / kSample);
   const auto value = [&](uint32_t i, int32_t d) { return planes[size_t(d) * count + from[i]]; };
   int32_t widest = 0, range = -1;
@@ -39,25 +44,81 @@ uint32_t SplitNode(const std::vector<int16_t>& planes, uint32_t count, int32_t d
   int32_t taken = 0;
   for (uint32_t q = first; q < last; q += stride) sample[taken++] = value(q, widest);
   std::nth_element(sample, sample + taken / 2, sample + taken);
-  const int16_t split = taken > 0 ? sample[taken / 2] : 0;
-  *split_dim = static_cast<int8_t>(widest);
-  *split_value = split;
-  // Values below the split to the front, as Leaf() sends them to the first child, values equal
-  // to it alternately to either side, so that a flat region still splits in halves; without
-  // branches, since the comparison is a coin toss.
-  const int16_t* plane = &planes[size_t(widest) * count];
-  uint32_t low = first, high = last;
-  bool toggle = false;
+  return {widest, taken > 0 ? sample[taken / 2] : int16_t(0)};
+}
+
+// Where the next anchors of a node go: the next free place at the front and before the back, and
+// whether the last value equal to the split went to the front.
+struct Cursor {
+  uint32_t low, high;
+  bool toggle;
+};
+
+// Values below the split to the front, as Leaf() sends them to the first child, values equal to it
+// alternately to either side, so that a flat region still splits in halves; without branches,
+// since the comparison is a coin toss.
+Cursor Partition(const int16_t* plane, int16_t split, const uint32_t* from, uint32_t* into,
+                 uint32_t first, uint32_t last, Cursor at) {
   for (uint32_t q = first; q < last; ++q) {
     const uint32_t anchor = from[q];
     const int16_t v = plane[anchor];
-    toggle ^= v == split;
-    const bool below = v < split || (v == split && toggle);
-    into[below ? low : high - 1] = anchor;
-    low += below;
-    high -= !below;
+    at.toggle ^= v == split;
+    const bool below = v < split || (v == split && at.toggle);
+    into[below ? at.low : at.high - 1] = anchor;
+    at.low += below;
+    at.high -= !below;
   }
-  return low;
+  return at;
+}
+
+// Anchors per block when one node is partitioned by several threads.
+constexpr uint32_t kBlock = 1u << 16;
+
+// The same partition as one Partition() over the node, in blocks side by side: each block's counts
+// of values below and equal to the split tell where its anchors start and how the ties alternate.
+Cursor PartitionInBlocks(const int16_t* plane, int16_t split, const uint32_t* from, uint32_t* into,
+                         uint32_t first, uint32_t last) {
+  const uint32_t blocks = (last - first + kBlock - 1) / kBlock;
+  std::vector<uint32_t> below(blocks), ties(blocks);
+#pragma omp parallel for schedule(static)
+  for (uint32_t b = 0; b < blocks; ++b) {
+    uint32_t lt = 0, eq = 0;
+    for (uint32_t q = first + b * kBlock, end = std::min(last, q + kBlock); q < end; ++q) {
+      const int16_t v = plane[from[q]];
+      lt += v < split;
+      eq += v == split;
+    }
+    below[b] = lt, ties[b] = eq;
+  }
+  std::vector<Cursor> starts(blocks);
+  Cursor at{first, last, false};
+  for (uint32_t b = 0; b < blocks; ++b) {
+    starts[b] = at;
+    // The block's ties take turns starting from the side after the last tie before it.
+    const uint32_t front = below[b] + (at.toggle ? ties[b] / 2 : (ties[b] + 1) / 2);
+    const uint32_t size = std::min(last - first - b * kBlock, kBlock);
+    at.low += front;
+    at.high -= size - front;
+    at.toggle ^= ties[b] & 1;
+  }
+#pragma omp parallel for schedule(static)
+  for (uint32_t b = 0; b < blocks; ++b)
+    Partition(plane, split, from, into, first + b * kBlock,
+              std::min(last, first + (b + 1) * kBlock), starts[b]);
+  return at;
+}
+
+// Splits tree node `node`, which covers from[first, last), into `into`. Returns where the second
+// child starts.
+uint32_t SplitNode(const std::vector<int16_t>& planes, uint32_t count, int32_t dims,
+                   const uint32_t* from, uint32_t* into, uint32_t first, uint32_t last,
+                   bool in_blocks, PatchTree* tree, uint32_t node) {
+  const Split split = ChooseSplit(planes, count, dims, from, first, last);
+  tree->split_dim[node] = static_cast<int8_t>(split.dim);
+  tree->split_value[node] = split.value;
+  const int16_t* plane = &planes[size_t(split.dim) * count];
+  return in_blocks ? PartitionInBlocks(plane, split.value, from, into, first, last).low
+                   : Partition(plane, split.value, from, into, first, last, {first, last, false}).low;
 }
 
 }  // namespace
@@ -83,13 +144,18 @@ PatchTree BuildTree(const int16_t* vectors, uint32_t count, int32_t dims, int32_
   for (int32_t level = 0; level < tree.depth; ++level) {
     const uint32_t level_nodes = 1u << level;
     next.assign(2 * level_nodes + 1, 0);
-#pragma omp parallel for schedule(dynamic, 1)
-    for (uint32_t i = 0; i < level_nodes; ++i) {
-      const uint32_t node = level_nodes - 1 + i;
+    const auto split = [&](uint32_t i, bool in_blocks) {
       next[2 * i + 1] = SplitNode(planes, count, dims, tree.anchors.data(), split_into.data(),
-                                  bounds[i], bounds[i + 1], &tree.split_dim[node],
-                                  &tree.split_value[node]);
+                                  bounds[i], bounds[i + 1], in_blocks, &tree, level_nodes - 1 + i);
       next[2 * i + 2] = bounds[i + 1];
+    };
+    // Few large nodes: each split by all threads; many: the nodes side by side. Either way gives
+    // the same tree.
+    if (level_nodes < 4 * uint32_t(omp_get_max_threads())) {
+      for (uint32_t i = 0; i < level_nodes; ++i) split(i, true);
+    } else {
+#pragma omp parallel for schedule(dynamic, 1)
+      for (uint32_t i = 0; i < level_nodes; ++i) split(i, false);
     }
     bounds.swap(next);
     tree.anchors.swap(split_into);

@@ -16,22 +16,29 @@ int32_t ScaleShift(int32_t side) {
   return shift;
 }
 
+// Anchors per side of the tiles projected one at a time: the work and the scratch memory of a tile
+// do not grow with the image, and tiles run side by side on the threads. The values do not depend
+// on the tiling, each being the exact projection of its own patch.
+constexpr int32_t kTileAnchors = 512;
+
+// Projects the anchors [r0, r0 + tile_rows) x [c0, c0 + tile_cols) of the image into `out`.
 template <class T>
-void ProjectChain(const Image& image, const KernelChain& chain, int32_t planes_kept,
-                  Projections* out) {
+void ProjectTile(const Image& image, int32_t width, const KernelChain& chain, int32_t r0,
+                 int32_t c0, int32_t tile_rows, int32_t tile_cols, Projections* out) {
   const int32_t side = chain.side;
   const int32_t channels = image.channels;
-  // 2s - 1 rows and columns of zeros before the image hold the zero-valued seeds of every chain;
-  // one after it keeps the last anchor inside the range each GCK step computes.
+  // 2s - 1 rows and columns of zeros before the tile's pixels hold the zero-valued seeds of every
+  // chain; one after them keeps the last anchor inside the range each GCK step computes.
   const int32_t pad = 2 * side - 1;
-  const int32_t rows = pad + image.rows + 1;
-  const int32_t cols = pad + image.cols + 1;
+  const int32_t pixel_rows = tile_rows + width - 1, pixel_cols = tile_cols + width - 1;
+  const int32_t rows = pad + pixel_rows + 1;
+  const int32_t cols = pad + pixel_cols + 1;
   const size_t plane = static_cast<size_t>(rows) * cols;
   std::vector<uint8_t> padded(plane * channels, 0);
   for (int32_t k = 0; k < channels; ++k)
-    for (int32_t c = 0; c < image.cols; ++c)
-      std::copy_n(&image.pixels[c * size_t(image.rows) + k * image.plane()], image.rows,
-                  &padded[k * plane + (pad + c) * size_t(rows) + pad]);
+    for (int32_t c = 0; c < pixel_cols; ++c)
+      std::copy_n(&image.pixels[(c0 + c) * size_t(image.rows) + r0 + k * image.plane()],
+                  pixel_rows, &padded[k * plane + (pad + c) * size_t(rows) + pad]);
 
   std::vector<uint32_t> table(padded.size());
   std::vector<T> current(padded.size(), 0), next(padded.size());
@@ -49,17 +56,30 @@ void ProjectChain(const Image& image, const KernelChain& chain, int32_t planes_k
     }
     for (int32_t k = 0; k < channels; ++k) {
       const int32_t v = n * channels + k;
-      int16_t* stack = out->stack.data() + v;
-      for (int32_t c = 0; c < out->cols; ++c) {
+      int16_t* kept = v < out->planes_kept ? out->planes.data() + v * anchors : nullptr;
+      for (int32_t c = 0; c < tile_cols; ++c) {
         const T* from = current.data() + k * plane + (pad + c) * size_t(rows) + pad;
-        int16_t* to = stack + size_t(c) * out->rows * values;
-        for (int32_t r = 0; r < out->rows; ++r)
-          to[r * values] = static_cast<int16_t>(from[r] >> shift);
+        const size_t first = size_t(c0 + c) * out->rows + r0;
+        int16_t* to = out->stack.data() + first * values + v;
+        for (int32_t r = 0; r < tile_rows; ++r) {
+          const int16_t value = static_cast<int16_t>(from[r] >> shift);
+          to[r * values] = value;
+          if (kept) kept[first + r] = value;
+        }
       }
-      if (v >= planes_kept) continue;
-      int16_t* kept = out->planes.data() + v * anchors;
-      for (size_t p = 0; p < anchors; ++p) kept[p] = stack[p * values];
     }
+  }
+}
+
+template <class T>
+void ProjectTiles(const Image& image, int32_t width, const KernelChain& chain, Projections* out) {
+  const int32_t tile_rows = (out->rows + kTileAnchors - 1) / kTileAnchors;
+  const int32_t tiles = tile_rows * ((out->cols + kTileAnchors - 1) / kTileAnchors);
+#pragma omp parallel for schedule(dynamic, 1)
+  for (int32_t t = 0; t < tiles; ++t) {
+    const int32_t r0 = t % tile_rows * kTileAnchors, c0 = t / tile_rows * kTileAnchors;
+    ProjectTile<T>(image, width, chain, r0, c0, std::min(kTileAnchors, out->rows - r0),
+                   std::min(kTileAnchors, out->cols - c0), out);
   }
 }
 
@@ -78,9 +98,9 @@ Projections Project(const Image& image, int32_t width, const KernelChain& chain,
   out.planes.resize(anchors * kept);
   out.stack.resize(anchors * out.values);
   if (chain.side <= 8) {
-    ProjectChain<int16_t>(image, chain, kept, &out);
+    ProjectTiles<int16_t>(image, width, chain, &out);
   } else {
-    ProjectChain<int32_t>(image, chain, kept, &out);
+    ProjectTiles<int32_t>(image, width, chain, &out);
   }
   return out;
 }

@@ -68,7 +68,9 @@ TEST(Projections, EqualDirectKernelSumsAtEveryAnchor) {
   const struct {
     int rows, cols, channels, width, kernels;
   } cases[] = {{6, 5, 1, 1, 1},    {9, 7, 3, 2, 4},    {12, 17, 1, 3, 4},   {13, 11, 3, 4, 16},
-               {20, 23, 1, 5, 16}, {19, 21, 3, 8, 64}, {24, 18, 1, 11, 64}, {33, 35, 3, 16, 40}};
+               {20, 23, 1, 5, 16}, {19, 21, 3, 8, 64}, {24, 18, 1, 11, 64}, {33, 35, 3, 16, 40},
+               // anchors on both sides of the tiles' edges
+               {530, 9, 1, 4, 4},  {12, 520, 3, 8, 8},  {520, 521, 1, 2, 2}};
   for (const auto& t : cases) {
     const Image image = RandomImage(rng, t.rows, t.cols, t.channels);
     const KernelChain chain = SequencyChain(KernelSide(t.width), t.kernels, 1);
