@@ -3,7 +3,7 @@
 #include <omp.h>
 
 #include <algorithm>
-#include <numeric>
+#include <cstring>
 
 namespace gck {
 namespace {
@@ -23,31 +23,43 @@ uint32_t PatchTree::Leaf(const int16_t* vector) const {
 
 namespace {
 
+// Anchors of B in some order, each with its vector beside it: a split reads one value of each and
+// moves both, so every level streams through memory instead of looking values up by anchor.
+struct Entries {
+  uint32_t* anchors;
+  int16_t* vectors;
+  int32_t dims;
+
+  int16_t value(uint32_t i, int32_t d) const { return vectors[size_t(i) * dims + d]; }
+  void MoveTo(uint32_t i, const Entries& to, uint32_t j) const {
+    to.anchors[j] = anchors[i];
+    std::memcpy(&to.vectors[size_t(j) * dims], &vectors[size_t(i) * dims], sizeof(int16_t) * dims);
+  }
+};
+
 struct Split {
   int32_t dim;
   int16_t value;
 };
 
-// The dimension of widest range among the anchors of one node, from[first, last), and its median.
-Split ChooseSplit(const std::vector<int16_t>& planes, uint32_t count, int32_t dims,
-                  const uint32_t* from, uint32_t first, uint32_t last) {
+// The dimension of widest range among the entries [first, last) of one node, and its median.
+Split ChooseSplit(const Entries& from, uint32_t first, uint32_t last) {
   const uint32_t stride = std::max<uint32_t>(1, (last - first) / kSample);
-  const auto value = [&](uint32_t i, int32_t d) { return planes[size_t(d) * count + from[i]]; };
   int32_t widest = 0, range = -1;
-  for (int32_t d = 0; d < dims; ++d) {
+  for (int32_t d = 0; d < from.dims; ++d) {
     int32_t low = INT16_MAX, high = INT16_MIN;
     for (uint32_t q = first; q < last; q += stride)
-      low = std::min<int32_t>(low, value(q, d)), high = std::max<int32_t>(high, value(q, d));
+      low = std::min<int32_t>(low, from.value(q, d)), high = std::max<int32_t>(high, from.value(q, d));
     if (high - low > range) range = high - low, widest = d;
   }
   int16_t sample[2 * kSample + 1];
   int32_t taken = 0;
-  for (uint32_t q = first; q < last; q += stride) sample[taken++] = value(q, widest);
+  for (uint32_t q = first; q < last; q += stride) sample[taken++] = from.value(q, widest);
   std::nth_element(sample, sample + taken / 2, sample + taken);
   return {widest, taken > 0 ? sample[taken / 2] : int16_t(0)};
 }
 
-// Where the next anchors of a node go: the next free place at the front and before the back, and
+// Where the next entries of a node go: the next free place at the front and before the back, and
 // whether the last value equal to the split went to the front.
 struct Cursor {
   uint32_t low, high;
@@ -57,36 +69,35 @@ struct Cursor {
 // Values below the split to the front, as Leaf() sends them to the first child, values equal to it
 // alternately to either side, so that a flat region still splits in halves; without branches,
 // since the comparison is a coin toss.
-Cursor Partition(const int16_t* plane, int16_t split, const uint32_t* from, uint32_t* into,
-                 uint32_t first, uint32_t last, Cursor at) {
+Cursor Partition(Split split, const Entries& from, const Entries& into, uint32_t first,
+                 uint32_t last, Cursor at) {
   for (uint32_t q = first; q < last; ++q) {
-    const uint32_t anchor = from[q];
-    const int16_t v = plane[anchor];
-    at.toggle ^= v == split;
-    const bool below = v < split || (v == split && at.toggle);
-    into[below ? at.low : at.high - 1] = anchor;
+    const int16_t v = from.value(q, split.dim);
+    at.toggle ^= v == split.value;
+    const bool below = v < split.value || (v == split.value && at.toggle);
+    from.MoveTo(q, into, below ? at.low : at.high - 1);
     at.low += below;
     at.high -= !below;
   }
   return at;
 }
 
-// Anchors per block when one node is partitioned by several threads.
+// Entries per block when one node is partitioned by several threads.
 constexpr uint32_t kBlock = 1u << 16;
 
 // The same partition as one Partition() over the node, in blocks side by side: each block's counts
-// of values below and equal to the split tell where its anchors start and how the ties alternate.
-Cursor PartitionInBlocks(const int16_t* plane, int16_t split, const uint32_t* from, uint32_t* into,
-                         uint32_t first, uint32_t last) {
+// of values below and equal to the split tell where its entries start and how the ties alternate.
+Cursor PartitionInBlocks(Split split, const Entries& from, const Entries& into, uint32_t first,
+                         uint32_t last) {
   const uint32_t blocks = (last - first + kBlock - 1) / kBlock;
   std::vector<uint32_t> below(blocks), ties(blocks);
 #pragma omp parallel for schedule(static)
   for (uint32_t b = 0; b < blocks; ++b) {
     uint32_t lt = 0, eq = 0;
     for (uint32_t q = first + b * kBlock, end = std::min(last, q + kBlock); q < end; ++q) {
-      const int16_t v = plane[from[q]];
-      lt += v < split;
-      eq += v == split;
+      const int16_t v = from.value(q, split.dim);
+      lt += v < split.value;
+      eq += v == split.value;
     }
     below[b] = lt, ties[b] = eq;
   }
@@ -103,22 +114,20 @@ Cursor PartitionInBlocks(const int16_t* plane, int16_t split, const uint32_t* fr
   }
 #pragma omp parallel for schedule(static)
   for (uint32_t b = 0; b < blocks; ++b)
-    Partition(plane, split, from, into, first + b * kBlock,
-              std::min(last, first + (b + 1) * kBlock), starts[b]);
+    Partition(split, from, into, first + b * kBlock, std::min(last, first + (b + 1) * kBlock),
+              starts[b]);
   return at;
 }
 
-// Splits tree node `node`, which covers from[first, last), into `into`. Returns where the second
-// child starts.
-uint32_t SplitNode(const std::vector<int16_t>& planes, uint32_t count, int32_t dims,
-                   const uint32_t* from, uint32_t* into, uint32_t first, uint32_t last,
+// Splits tree node `node`, whose entries are from[first, last), into `into`. Returns where the
+// second child starts.
+uint32_t SplitNode(const Entries& from, const Entries& into, uint32_t first, uint32_t last,
                    bool in_blocks, PatchTree* tree, uint32_t node) {
-  const Split split = ChooseSplit(planes, count, dims, from, first, last);
+  const Split split = ChooseSplit(from, first, last);
   tree->split_dim[node] = static_cast<int8_t>(split.dim);
   tree->split_value[node] = split.value;
-  const int16_t* plane = &planes[size_t(split.dim) * count];
-  return in_blocks ? PartitionInBlocks(plane, split.value, from, into, first, last).low
-                   : Partition(plane, split.value, from, into, first, last, {first, last, false}).low;
+  return in_blocks ? PartitionInBlocks(split, from, into, first, last).low
+                   : Partition(split, from, into, first, last, {first, last, false}).low;
 }
 
 }  // namespace
@@ -132,21 +141,24 @@ PatchTree BuildTree(const int16_t* vectors, uint32_t count, int32_t dims, int32_
   tree.split_dim.assign(nodes, 0);
   tree.split_value.assign(nodes, 0);
   tree.anchors.resize(count);
-  std::iota(tree.anchors.begin(), tree.anchors.end(), 0u);
-  // One plane per dimension while splitting: a split reads one value of each anchor.
-  std::vector<int16_t> planes(size_t(count) * dims);
+  tree.vectors.resize(size_t(count) * dims);
 #pragma omp parallel for schedule(static)
-  for (uint32_t q = 0; q < count; ++q)
-    for (int32_t d = 0; d < dims; ++d) planes[size_t(d) * count + q] = vectors[size_t(q) * dims + d];
-  // Node i of a level covers [bounds[i], bounds[i + 1]); the nodes of a level split side by side.
+  for (uint32_t q = 0; q < count; ++q) {
+    tree.anchors[q] = q;
+    std::memcpy(&tree.vectors[size_t(q) * dims], &vectors[size_t(q) * dims], sizeof(int16_t) * dims);
+  }
+  UninitializedVector<uint32_t> anchors_into(count);
+  UninitializedVector<int16_t> vectors_into(size_t(count) * dims);
+  // Node i of a level covers [bounds[i], bounds[i + 1]).
   std::vector<uint32_t> bounds = {0, count}, next;
-  std::vector<uint32_t> split_into(count);
   for (int32_t level = 0; level < tree.depth; ++level) {
     const uint32_t level_nodes = 1u << level;
     next.assign(2 * level_nodes + 1, 0);
+    const Entries from{tree.anchors.data(), tree.vectors.data(), dims};
+    const Entries into{anchors_into.data(), vectors_into.data(), dims};
     const auto split = [&](uint32_t i, bool in_blocks) {
-      next[2 * i + 1] = SplitNode(planes, count, dims, tree.anchors.data(), split_into.data(),
-                                  bounds[i], bounds[i + 1], in_blocks, &tree, level_nodes - 1 + i);
+      next[2 * i + 1] = SplitNode(from, into, bounds[i], bounds[i + 1], in_blocks, &tree,
+                                  level_nodes - 1 + i);
       next[2 * i + 2] = bounds[i + 1];
     };
     // Few large nodes: each split by all threads; many: the nodes side by side. Either way gives
@@ -154,21 +166,20 @@ PatchTree BuildTree(const int16_t* vectors, uint32_t count, int32_t dims, int32_
     if (level_nodes < 4 * uint32_t(omp_get_max_threads())) {
       for (uint32_t i = 0; i < level_nodes; ++i) split(i, true);
     } else {
-#pragma omp parallel for schedule(dynamic, 1)
+      // Small nodes are handed out a block's worth at a time.
+      const int32_t chunk = int32_t(std::max<uint32_t>(1, kBlock / std::max<uint32_t>(1, count >> level)));
+#pragma omp parallel for schedule(dynamic, chunk)
       for (uint32_t i = 0; i < level_nodes; ++i) split(i, false);
     }
     bounds.swap(next);
-    tree.anchors.swap(split_into);
+    tree.anchors.swap(anchors_into);
+    tree.vectors.swap(vectors_into);
   }
   tree.leaf_start = bounds;
-  tree.vectors.resize(size_t(count) * dims);
   tree.leaf_of.resize(count);
 #pragma omp parallel for schedule(static)
   for (uint32_t leaf = 0; leaf < tree.leaves(); ++leaf)
-    for (uint32_t i = tree.begin(leaf); i < tree.end(leaf); ++i) {
-      tree.leaf_of[tree.anchors[i]] = leaf;
-      std::copy_n(&vectors[size_t(tree.anchors[i]) * dims], dims, &tree.vectors[size_t(i) * dims]);
-    }
+    for (uint32_t i = tree.begin(leaf); i < tree.end(leaf); ++i) tree.leaf_of[tree.anchors[i]] = leaf;
   return tree;
 }
 

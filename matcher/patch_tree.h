@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "matcher/uninitialized.h"
+
 namespace gck {
 
 struct PatchTree {
@@ -13,10 +15,10 @@ struct PatchTree {
   int32_t leaf_size = 0;
   // Anchors of B in leaf order, leaf l holding positions leaf_start[l] .. leaf_start[l + 1] - 1,
   // and their vectors in the same order.
-  std::vector<uint32_t> anchors;
-  std::vector<int16_t> vectors;
+  UninitializedVector<uint32_t> anchors;
+  UninitializedVector<int16_t> vectors;
   std::vector<uint32_t> leaf_start;
-  std::vector<uint32_t> leaf_of;  // per anchor of B (its own index), its leaf
+  UninitializedVector<uint32_t> leaf_of;  // per anchor of B (its own index), its leaf
   // Node n splits on dimension split_dim[n] at split_value[n]: values below go to child 2n + 1,
   // values above to child 2n + 2, and anchors equal to it are shared between the two.
   std::vector<int8_t> split_dim;

@@ -90,8 +90,10 @@ std::unique_ptr<PreparedImage> Prepare(const Image& image, int32_t channels, int
       const Projections& v = out->vectors;
       out->tree = BuildTree(v.stack.data(), uint32_t(v.rows) * uint32_t(v.cols), v.values,
                             options.leaf_size);
-      for (uint32_t& q : out->tree.anchors)
-        q = Pack(int32_t(q % uint32_t(v.rows)), int32_t(q / uint32_t(v.rows)));
+      auto& anchors = out->tree.anchors;
+#pragma omp parallel for schedule(static)
+      for (size_t i = 0; i < anchors.size(); ++i)
+        anchors[i] = Pack(int32_t(anchors[i] % uint32_t(v.rows)), int32_t(anchors[i] / uint32_t(v.rows)));
     }
   }
   return out;

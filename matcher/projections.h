@@ -7,6 +7,7 @@
 
 #include "matcher/image.h"
 #include "matcher/kernel_chain.h"
+#include "matcher/uninitialized.h"
 
 namespace gck {
 
@@ -20,7 +21,7 @@ struct Projections {
   // the first `planes_kept` planes are kept this way.
   std::vector<int16_t> planes;
   // The same values per anchor: value v of anchor p at p * values + v (the sweeps' layout).
-  std::vector<int16_t> stack;
+  UninitializedVector<int16_t> stack;  // every value written by Project
 
   const int16_t* plane(int32_t v) const {
     return planes.data() + static_cast<size_t>(v) * rows * cols;
