@@ -33,7 +33,16 @@ struct Entries {
   int16_t value(uint32_t i, int32_t d) const { return vectors[size_t(i) * dims + d]; }
   void MoveTo(uint32_t i, const Entries& to, uint32_t j) const {
     to.anchors[j] = anchors[i];
-    std::memcpy(&to.vectors[size_t(j) * dims], &vectors[size_t(i) * dims], sizeof(int16_t) * dims);
+    int16_t* out = &to.vectors[size_t(j) * dims];
+    const int16_t* in = &vectors[size_t(i) * dims];
+    // The usual lengths (3 or 4 kernels, grey or colour) as fixed-size copies the compiler inlines.
+    switch (dims) {
+      case 3: std::memcpy(out, in, 3 * sizeof(int16_t)); break;
+      case 4: std::memcpy(out, in, 4 * sizeof(int16_t)); break;
+      case 9: std::memcpy(out, in, 9 * sizeof(int16_t)); break;
+      case 12: std::memcpy(out, in, 12 * sizeof(int16_t)); break;
+      default: std::memcpy(out, in, dims * sizeof(int16_t));
+    }
   }
 };
 
