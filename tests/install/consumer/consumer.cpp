@@ -1,7 +1,9 @@
-// A user's program on the installed package: matches two images and prints the version it was
-// built with and the field's mean RMS patch error, as the gckmatch command prints it.
+// A user's program on the installed package: matches two images, as a pair and as a video of two
+// frames, and prints the version it was built with and the field's mean RMS patch error, as the
+// gckmatch command prints it.
 #include <gckmatch/image_file.h>
 #include <gckmatch/matcher.h>
+#include <gckmatch/sequence.h>
 #include <gckmatch/version.h>
 
 #include <cstdio>
@@ -15,6 +17,13 @@ int main(int argc, char** argv) {
     return 1;
   }
   const gck::Field field = gck::MatchImages(a, b, gck::MatchOptions());
+  // The two images as a video of two frames: the same field.
+  gck::SequenceMatcher video{gck::MatchOptions()};
+  video.Add(a);
+  if (video.Add(b)->errors != field.errors) {
+    std::fprintf(stderr, "the sequence's field differs from the pair's\n");
+    return 1;
+  }
   std::printf("gckmatch %s\nmean RMS patch error: %.4f\n", GCKMATCH_VERSION, field.MeanRmsError());
   return 0;
 }
