@@ -305,6 +305,9 @@ TEST_F(GckmatchTest, BadSequenceInputNamesTheFrameAndKeepsTheFieldsBefore) {
       {a, 1, "gckmatch: only one frame, '" + a + "': a sequence needs at least two\n"},
       {Path("one"), 1,
        "gckmatch: only one frame, '" + Path("one/only.png") + "': a sequence needs at least two\n"},
+      {Path("missing.png"), 1,
+       "gckmatch: cannot open '" + Path("missing.png") +
+           "': no such file, or it is not readable\n"},
       {a + " " + b + " --step 2", 1,
        "gckmatch: 2 frames are too few for --step 2: it needs at least 3\n"},
       {Path("out") + " " + a, 1,
