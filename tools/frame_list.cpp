@@ -56,11 +56,6 @@ bool ListFrames(const std::vector<std::string>& given, std::vector<std::string>*
         return false;
       }
     }
-    // One missing path is a typing slip, not a sequence of one frame.
-    if (given.size() == 1 && !fs::exists(given[0], failed)) {
-      *error = "cannot open '" + given[0] + "': no such file, or it is not readable";
-      return false;
-    }
     *frames = given;
     return true;
   }

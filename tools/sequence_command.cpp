@@ -45,8 +45,12 @@ int RunSequence(const MatchCommand& command) {
   std::vector<std::string> frames;
   if (!ListFrames(command.frames, &frames, &error)) return Fail(error);
   const size_t step = size_t(command.step);
-  if (frames.size() == 1)
+  if (frames.size() == 1) {
+    // A lone path that cannot be read is more likely a slip than a sequence of one frame.
+    Image frame;
+    if (!ReadImage(frames[0], &frame, &error)) return Fail(error);
     return Fail("only one frame, '" + frames[0] + "': a sequence needs at least two");
+  }
   if (frames.size() <= step)
     return Fail(std::to_string(frames.size()) + " frames are too few for --step " +
                 std::to_string(step) + ": it needs at least " + std::to_string(step + 1));
