@@ -1,20 +1,22 @@
 // The matcher against the randomized baseline on the development set (bench/devset/make_devset.py),
 // patch width 8, one thread. For each pair and as means over the set: time, mean patch error as a
 // ratio to the exact nearest neighbours' (measured on a fixed sample of A's anchors), and time as
-// a ratio to the baseline's with 5 iterations, for the matcher's default and high-quality settings
-// and the baseline at 1, 2, 5 and 8 iterations.
-// Run: matcher_quality DEVSET_DIR [pair names...]
+// a ratio to the baseline's with 5 iterations, for each of the matcher's quality settings and the
+// baseline at 1, 2, 5 and 8 iterations.
+// Run: matcher_quality DEVSET_DIR [--part tune|held|all] [pair names...]   (default part: held)
+// GCK_METHODS="default,base5,..." runs only those methods (base5 always runs: every ratio's
+// yardstick); GCK_TRY="levels=2,passes=3,..." adds a method "try", the default with those changes.
 #include <algorithm>
-#include <chrono>
-#include <cstdlib>
-#include <functional>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "bench/devset.h"
 #include "bench/randomized_baseline.h"
 #include "bench/sampled_exact.h"
 #include "matcher/matcher.h"
@@ -27,26 +29,6 @@ using gck::Image;
 
 constexpr int32_t kWidth = 8;
 constexpr int32_t kSample = 4000;
-
-struct Timed {
-  Field field;
-  double seconds;
-};
-
-// Small pairs run three times and keep the fastest: the machine is shared, and the first run also
-// pays first-touch page faults. Large pairs run once.
-template <class Run>
-Timed Time(Run run, bool small) {
-  Timed t{Field(), 1e30};
-  for (int i = 0; i < (small ? 3 : 1); ++i) {
-    const auto start = std::chrono::steady_clock::now();
-    Field field = run();
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (seconds < t.seconds) t = Timed{std::move(field), seconds};
-  }
-  return t;
-}
 
 double SampledMean(const Field& field, const std::vector<uint32_t>& anchors) {
   double sum = 0;
@@ -73,6 +55,7 @@ struct Method {
   std::function<Field(const Image&, const Image&)> run;
 };
 
+// "key=value,..." over the options, as the settings' fields are named.
 bool Override(const char* text, gck::MatchOptions* options) {
   if (!text) return true;
   std::istringstream items(text);
@@ -98,67 +81,82 @@ bool Override(const char* text, gck::MatchOptions* options) {
   return true;
 }
 
+double Mean(const std::vector<double>& v) {
+  double s = 0;
+  for (double x : v) s += x;
+  return v.empty() ? 0 : s / v.size();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: matcher_quality DEVSET_DIR [pair...]\n");
+    std::fprintf(stderr, "usage: matcher_quality DEVSET_DIR [--part tune|held|all] [pair...]\n");
     return 2;
   }
-  const std::string dir = argv[1];
-  const std::vector<std::string> only(argv + 2, argv + argc);
-  std::ifstream listing(dir + "/pairs.txt");
-  if (!listing) {
-    std::fprintf(stderr, "no %s/pairs.txt: run bench/devset/make_devset.py %s first\n", dir.c_str(),
-                 dir.c_str());
+  std::string part = "held", error;
+  std::vector<std::string> names;
+  gck::ParsePartAndNames(argc, argv, &part, &names);
+  std::vector<gck::DevsetPair> pairs;
+  if (!gck::ReadDevset(argv[1], part, names, &pairs, &error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
     return 1;
   }
-  gck::MatchOptions fast;
-  fast.width = kWidth;
-  fast.threads = 1;
-  gck::MatchOptions high = gck::QualityOptions(gck::Quality::kHigh);
-  high.width = kWidth;
-  high.threads = 1;
-  // GCK_FAST and GCK_HIGH ("levels=2,passes=3,...") try other settings without rebuilding.
-  if (!Override(std::getenv("GCK_FAST"), &fast) || !Override(std::getenv("GCK_HIGH"), &high))
-    return 2;
-  std::vector<Method> methods = {
-      {"gckmatch", [&](const Image& a, const Image& b) { return gck::MatchImages(a, b, fast); }},
-      {"gckmatch-high", [&](const Image& a, const Image& b) { return gck::MatchImages(a, b, high); }},
+  const char* only = std::getenv("GCK_METHODS");
+  const auto wanted = [&](const std::string& name) {
+    if (!only || name == "base5") return true;
+    const std::string list = std::string(",") + only + ",";
+    return list.find("," + name + ",") != std::string::npos;
   };
-  // GCK_TUNE set: only the baseline with 5 iterations, the yardstick of every ratio.
-  const std::vector<int> iterations_run =
-      std::getenv("GCK_TUNE") ? std::vector<int>{5} : std::vector<int>{1, 2, 5, 8};
-  for (int iterations : iterations_run)
-    methods.push_back({"baseline-" + std::to_string(iterations), [iterations](const Image& a, const Image& b) {
+  std::vector<Method> methods;
+  std::string all_names = gck::QualityNames() + "|";
+  for (size_t at = 0, bar; (bar = all_names.find('|', at)) != std::string::npos; at = bar + 1) {
+    const std::string name = all_names.substr(at, bar - at);
+    gck::Quality quality;
+    gck::ParseQuality(name, &quality);
+    gck::MatchOptions options = gck::QualityOptions(quality);
+    options.width = kWidth;
+    options.threads = 1;
+    if (wanted(name))
+      methods.push_back({name, [options](const Image& a, const Image& b) {
+                           return gck::MatchImages(a, b, options);
+                         }});
+  }
+  if (const char* text = std::getenv("GCK_TRY")) {
+    gck::MatchOptions options;
+    options.width = kWidth;
+    options.threads = 1;
+    if (!Override(text, &options)) return 2;
+    methods.push_back({"try", [options](const Image& a, const Image& b) {
+                         return gck::MatchImages(a, b, options);
+                       }});
+  }
+  size_t reference = 0;
+  for (int iterations : {1, 2, 5, 8}) {
+    const std::string name = "base" + std::to_string(iterations);
+    if (!wanted(name)) continue;
+    if (iterations == 5) reference = methods.size();
+    methods.push_back({name, [iterations](const Image& a, const Image& b) {
                          return gck::RandomizedBaseline(a, b, kWidth, iterations, 1);
                        }});
-  const size_t reference = methods.size() - (iterations_run.size() > 1 ? 2 : 1);  // baseline-5
+  }
 
   std::map<std::string, std::vector<double>> error_ratios, time_ratios, worse_than_reference;
-  std::printf("%-18s %-14s %9s %10s %10s\n", "pair", "method", "seconds", "err/exact", "time/base5");
-  std::string line;
-  while (std::getline(listing, line)) {
-    std::istringstream fields(line);
-    std::string name, kind, file_a, file_b;
-    std::getline(fields, name, '\t');
-    std::getline(fields, kind, '\t');
-    std::getline(fields, file_a, '\t');
-    std::getline(fields, file_b, '\t');
-    if (!only.empty() && std::find(only.begin(), only.end(), name) == only.end()) continue;
+  std::printf("part: %s, %zu pairs\n", part.c_str(), pairs.size());
+  std::printf("%-20s %-8s %9s %10s %10s\n", "pair", "method", "seconds", "err/exact", "time/base5");
+  for (const gck::DevsetPair& pair : pairs) {
     Image a, b;
-    std::string error;
-    if (!gck::ReadImage(dir + "/" + file_a, &a, &error) || !gck::ReadImage(dir + "/" + file_b, &b, &error)) {
+    if (!gck::ReadImage(pair.file_a, &a, &error) || !gck::ReadImage(pair.file_b, &b, &error)) {
       std::fprintf(stderr, "%s\n", error.c_str());
       return 1;
     }
     const bool small = a.plane() + b.plane() < 2'000'000;
-    std::vector<Timed> results;
+    std::vector<gck::Timed> results;
     for (const Method& method : methods)
-      results.push_back(Time([&] { return method.run(a, b); }, small));
+      results.push_back(gck::Time([&] { return method.run(a, b); }, small));
     const std::vector<uint32_t> sample = gck::SampleAnchors(a, kWidth, kSample, 7);
-    const std::vector<float> exact =
-        ExactSample(dir + "/" + name + ".exact", a, b, sample, results[0].field);
+    const std::string cache = std::string(argv[1]) + "/" + pair.name + ".exact";
+    const std::vector<float> exact = ExactSample(cache, a, b, sample, results[0].field);
     double floor = 0;
     for (float e : exact) floor += e;
     floor /= exact.size();
@@ -169,23 +167,22 @@ int main(int argc, char** argv) {
       error_ratios[methods[m].name].push_back(ratio);
       time_ratios[methods[m].name].push_back(time);
       worse_than_reference[methods[m].name].push_back(ratio - reference_ratio);
-      std::printf("%-18s %-14s %9.3f %10.4f %10.3f\n", m == 0 ? name.c_str() : "",
+      std::printf("%-20s %-8s %9.3f %10.4f %10.3f\n", m == 0 ? pair.name.c_str() : "",
                   methods[m].name.c_str(), results[m].seconds, ratio, time);
     }
     std::fflush(stdout);
   }
-  std::printf("\nmeans over the set (time/base5: the mean of the per-pair ratios)\n");
-  std::printf("%-14s %10s %10s %16s\n", "method", "err/exact", "time/base5", "worst err - base5");
+  std::printf("\nmeans over the %zu pairs (time/base5: the mean of the per-pair ratios)\n", pairs.size());
+  std::printf("%-8s %10s %10s %10s %18s %14s\n", "method", "err/exact", "time/base5", "speed",
+              "worst err - base5", "pairs > +0.02");
   for (const Method& method : methods) {
-    const auto mean = [](const std::vector<double>& v) {
-      double s = 0;
-      for (double x : v) s += x;
-      return v.empty() ? 0 : s / v.size();
-    };
     const std::vector<double>& worse = worse_than_reference[method.name];
-    std::printf("%-14s %10.4f %10.3f %16.4f\n", method.name.c_str(), mean(error_ratios[method.name]),
-                mean(time_ratios[method.name]),
-                worse.empty() ? 0 : *std::max_element(worse.begin(), worse.end()));
+    const auto beyond = std::count_if(worse.begin(), worse.end(), [](double d) { return d > 0.02; });
+    const auto worst = std::max_element(worse.begin(), worse.end()) - worse.begin();
+    std::printf("%-8s %10.4f %10.3f %10.2f %+11.4f %-6s %14d\n", method.name.c_str(),
+                Mean(error_ratios[method.name]), Mean(time_ratios[method.name]),
+                1 / Mean(time_ratios[method.name]), worse.empty() ? 0 : worse[worst],
+                worse.empty() ? "" : pairs[worst].name.substr(0, 6).c_str(), int(beyond));
   }
   return 0;
 }

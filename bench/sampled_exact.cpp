@@ -22,8 +22,9 @@ std::vector<uint32_t> SampleAnchors(const Image& a, int32_t width, int32_t count
   return sample;
 }
 
-std::vector<float> SampledExactErrors(const Image& a_in, const Image& b_in, int32_t width,
-                                      const std::vector<uint32_t>& anchors, const Field& hint) {
+std::vector<uint32_t> SampledExactCosts(const Image& a_in, const Image& b_in, int32_t width,
+                                        int32_t k, bool self, const std::vector<uint32_t>& anchors,
+                                        const Field& hint) {
   const int32_t channels = std::max(a_in.channels, b_in.channels);
   const InterleavedImage a = Interleave(WithChannels(a_in, channels));
   const InterleavedImage b = Interleave(WithChannels(b_in, channels));
@@ -33,7 +34,7 @@ std::vector<float> SampledExactErrors(const Image& a_in, const Image& b_in, int3
   const uint32_t count_b = gb.anchors();
   std::vector<int32_t> total(count_b);
   for (uint32_t q = 0; q < count_b; ++q)
-    for (int32_t k = 0; k < channels; ++k) total[q] += gb.sums[size_t(q) * channels + k];
+    for (int32_t c = 0; c < channels; ++c) total[q] += gb.sums[size_t(q) * channels + c];
   std::vector<uint32_t> order(count_b);
   std::iota(order.begin(), order.end(), 0u);
   std::sort(order.begin(), order.end(), [&](uint32_t x, uint32_t y) { return total[x] < total[y]; });
@@ -41,7 +42,8 @@ std::vector<float> SampledExactErrors(const Image& a_in, const Image& b_in, int3
   for (uint32_t i = 0; i < count_b; ++i) sorted[i] = total[order[i]];
 
   const uint64_t norm = uint64_t(width) * width * channels;
-  std::vector<float> errors(anchors.size());
+  std::vector<uint32_t> out(anchors.size() * k);
+  std::vector<uint32_t> best(k), best_q(k);
   for (size_t i = 0; i < anchors.size(); ++i) {
     const uint32_t p = anchors[i];
     const int32_t ra = int32_t(p % uint32_t(ga.rows)), ca = int32_t(p / uint32_t(ga.rows));
@@ -49,22 +51,41 @@ std::vector<float> SampledExactErrors(const Image& a_in, const Image& b_in, int3
       return InterleavedSsd(a.at(ra, ca), a.column_stride(), b.at(int32_t(q % gb.rows), int32_t(q / gb.rows)),
                             b.column_stride(), width * channels, width, limit);
     };
-    uint32_t best = ssd(uint32_t(hint.match_rows[size_t(p) * hint.k]) +
-                            uint32_t(hint.match_cols[size_t(p) * hint.k]) * gb.rows,
-                        UINT32_MAX);
+    std::fill(best.begin(), best.end(), UINT32_MAX);
+    std::fill(best_q.begin(), best_q.end(), UINT32_MAX);
+    // Keeps the k smallest of distinct anchors; a repeat of a listed anchor changes nothing.
+    const auto offer = [&](uint32_t q) {
+      if (self && q == p) return;
+      if (std::find(best_q.begin(), best_q.end(), q) != best_q.end()) return;
+      const uint32_t cost = ssd(q, best[k - 1]);
+      if (cost >= best[k - 1] && best_q[k - 1] != UINT32_MAX) return;
+      int32_t s = k - 1;
+      for (; s > 0 && best[s - 1] > cost; --s) best[s] = best[s - 1], best_q[s] = best_q[s - 1];
+      best[s] = cost, best_q[s] = q;
+    };
+    for (int32_t s = 0; s < hint.k; ++s)
+      offer(uint32_t(hint.match_rows[size_t(p) * hint.k + s]) +
+            uint32_t(hint.match_cols[size_t(p) * hint.k + s]) * gb.rows);
     int32_t own = 0;
-    for (int32_t k = 0; k < channels; ++k) own += ga.sums[size_t(p) * channels + k];
+    for (int32_t c = 0; c < channels; ++c) own += ga.sums[size_t(p) * channels + c];
     const size_t middle = std::lower_bound(sorted.begin(), sorted.end(), own) - sorted.begin();
     const auto outside = [&](size_t j) {
       const int64_t d = int64_t(sorted[j]) - own;
-      return uint64_t(d * d) > norm * best;
+      return best[k - 1] != UINT32_MAX && uint64_t(d * d) > norm * best[k - 1];
     };
-    for (size_t up = middle; up < count_b && !outside(up); ++up)
-      best = std::min(best, ssd(order[up], best));
-    for (size_t down = middle; down-- > 0 && !outside(down);)
-      best = std::min(best, ssd(order[down], best));
-    errors[i] = static_cast<float>(std::sqrt(static_cast<double>(best)));
+    for (size_t up = middle; up < count_b && !outside(up); ++up) offer(order[up]);
+    for (size_t down = middle; down-- > 0 && !outside(down);) offer(order[down]);
+    std::copy(best.begin(), best.end(), out.begin() + i * k);
   }
+  return out;
+}
+
+std::vector<float> SampledExactErrors(const Image& a, const Image& b, int32_t width,
+                                      const std::vector<uint32_t>& anchors, const Field& hint) {
+  const std::vector<uint32_t> costs = SampledExactCosts(a, b, width, 1, false, anchors, hint);
+  std::vector<float> errors(costs.size());
+  for (size_t i = 0; i < costs.size(); ++i)
+    errors[i] = static_cast<float>(std::sqrt(static_cast<double>(costs[i])));
   return errors;
 }
 

@@ -70,6 +70,35 @@ MatchOptions QualityOptions(Quality quality) {
   return options;
 }
 
+namespace {
+
+constexpr Quality kQualities[] = {Quality::kDefault, Quality::kHigh};
+
+}  // namespace
+
+const char* QualityName(Quality quality) {
+  switch (quality) {
+    case Quality::kDefault: return "default";
+    case Quality::kHigh: return "high";
+  }
+  return "default";
+}
+
+bool ParseQuality(const std::string& name, Quality* quality) {
+  for (Quality q : kQualities)
+    if (name == QualityName(q)) {
+      *quality = q;
+      return true;
+    }
+  return false;
+}
+
+std::string QualityNames() {
+  std::string names;
+  for (Quality q : kQualities) names += (names.empty() ? "" : "|") + std::string(QualityName(q));
+  return names;
+}
+
 Field MatchImages(const Image& a, const Image& b, const MatchOptions& options, Field* start) {
   return Run(a, b, options, false, start);
 }

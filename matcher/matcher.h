@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <stdexcept>
+#include <string>
 
 #include "matcher/field.h"
 #include "matcher/image.h"
@@ -40,6 +41,12 @@ struct MatchOptions {
 // search, for about 2.7 times the time and a fifth of the excess error.
 enum class Quality { kDefault, kHigh };
 MatchOptions QualityOptions(Quality quality);
+
+// The setting's name as the front ends take it ("default", "high"), and back.
+const char* QualityName(Quality quality);
+bool ParseQuality(const std::string& name, Quality* quality);
+// The names, fastest first, joined by '|'.
+std::string QualityNames();
 
 // What MatchImages and MatchSelf throw for inputs they cannot match; the message says why.
 class MatchError : public std::runtime_error {

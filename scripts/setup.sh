@@ -14,7 +14,8 @@ packages=(
   python3-numpy pybind11-dev python3-pybind11 python3-pytest python3-distributed
 )
 if [[ ${1:-} == bench ]]; then
-  packages+=(python3-opencv python3-pil python3-skimage opencv-doc gnome-backgrounds)
+  packages+=(python3-opencv python3-pil python3-skimage opencv-doc gnome-backgrounds
+             plasma-workspace-wallpapers)
 fi
 
 missing=()
