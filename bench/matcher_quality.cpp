@@ -5,7 +5,8 @@
 // baseline at 1, 2, 5 and 8 iterations.
 // Run: matcher_quality DEVSET_DIR [--part tune|held|all] [pair names...]   (default part: held)
 // GCK_METHODS="default,base5,..." runs only those methods (base5 always runs: every ratio's
-// yardstick); GCK_TRY="levels=2,passes=3,..." adds a method "try", the default with those changes.
+// yardstick); GCK_TRY="[label:]levels=2,passes=3,...;..." adds methods, each the default with
+// those changes.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -73,6 +74,9 @@ bool Override(const char* text, gck::MatchOptions* options) {
     else if (key == "kernels") options->kernels = value;
     else if (key == "leaf") options->leaf_size = value;
     else if (key == "good") options->good_enough = value;
+    else if (key == "tries") options->tries = value;
+    else if (key == "step") options->tree_step = value;
+    else if (key == "tree_level") options->tree_level = value;
     else {
       std::fprintf(stderr, "unknown setting '%s'\n", key.c_str());
       return false;
@@ -123,13 +127,20 @@ int main(int argc, char** argv) {
                          }});
   }
   if (const char* text = std::getenv("GCK_TRY")) {
-    gck::MatchOptions options;
-    options.width = kWidth;
-    options.threads = 1;
-    if (!Override(text, &options)) return 2;
-    methods.push_back({"try", [options](const Image& a, const Image& b) {
-                         return gck::MatchImages(a, b, options);
-                       }});
+    std::istringstream tries(text);
+    std::string entry;
+    for (int n = 1; std::getline(tries, entry, ';'); ++n) {
+      // "[label:]key=value,...", each a variation of the default.
+      const size_t colon = entry.find(':');
+      const std::string label = colon == std::string::npos ? "try" + std::to_string(n) : entry.substr(0, colon);
+      gck::MatchOptions options;
+      options.width = kWidth;
+      options.threads = 1;
+      if (!Override(entry.substr(colon == std::string::npos ? 0 : colon + 1).c_str(), &options)) return 2;
+      methods.push_back({label, [options](const Image& a, const Image& b) {
+                           return gck::MatchImages(a, b, options);
+                         }});
+    }
   }
   size_t reference = 0;
   for (int iterations : {1, 2, 5, 8}) {
@@ -151,9 +162,10 @@ int main(int argc, char** argv) {
       return 1;
     }
     const bool small = a.plane() + b.plane() < 2'000'000;
-    std::vector<gck::Timed> results;
-    for (const Method& method : methods)
-      results.push_back(gck::Time([&] { return method.run(a, b); }, small));
+    std::vector<gck::Timed> results(methods.size(), gck::Timed{Field(), 1e30});
+    for (int round = 0; round < gck::Rounds(small); ++round)
+      for (size_t m = 0; m < methods.size(); ++m)
+        gck::TimeInto([&] { return methods[m].run(a, b); }, &results[m]);
     const std::vector<uint32_t> sample = gck::SampleAnchors(a, kWidth, kSample, 7);
     const std::string cache = std::string(argv[1]) + "/" + pair.name + ".exact";
     const std::vector<float> exact = ExactSample(cache, a, b, sample, results[0].field);

@@ -19,6 +19,13 @@ InterleavedImage Interleave(const Image& image) {
   return out;
 }
 
+Image Deinterleave(const InterleavedImage& image) {
+  Image out = BlankImage(image.rows, image.cols, image.channels);
+  for (int32_t k = 0; k < image.channels; ++k)
+    for (size_t p = 0; p < out.plane(); ++p) out.pixels[k * out.plane() + p] = image.bytes[p * image.channels + k];
+  return out;
+}
+
 namespace {
 
 // Squared differences of 16 byte pairs, as four 32-bit partial sums.

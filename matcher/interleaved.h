@@ -23,6 +23,7 @@ struct InterleavedImage {
 };
 
 InterleavedImage Interleave(const Image& image);
+Image Deinterleave(const InterleavedImage& image);
 
 // Sum of squared differences of the width x width patches at a and b (top-left bytes of the two
 // patches), summed column by column; once a column ends with the sum above `limit` it is returned

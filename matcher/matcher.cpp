@@ -42,6 +42,9 @@ void CheckMatchable(const Image& a, const Image& b, const MatchOptions& options,
   if (options.radius < -1 || options.coarse_radius < -1) fail("a search radius must be -1 or more");
   if (options.kernels < 0 || options.leaf_size < 1 || options.threads < 0)
     fail("kernels and threads must not be negative, leaves must hold an anchor");
+  if (options.tree_level < 0) fail("the tree level must not be negative");
+  if (options.tree_step < 1 || options.tree_step > 8) fail("the tree step must lie in 1..8");
+  if (options.tries < 0 || options.tries > 32) fail("leaf tries must lie in 0..32");
   if (options.good_enough < 0 || options.good_enough > 255 * 255)
     fail("the good-enough difference must lie in 0..65025");
   if (options.k < 1 || options.k > 64) fail("k must lie in 1..64");

@@ -28,6 +28,10 @@ struct MatchOptions {
   int32_t kernels = 3;        // Walsh-Hadamard kernels per channel in an anchor's vector; 0: no
                               // tree over B's vectors
   int32_t leaf_size = 4;      // anchors of B per leaf of that tree
+  int32_t tree_step = 1;      // the tree holds the anchors of every tree_step-th column of B
+  int32_t tree_level = 0;     // the pyramid level the tree serves (0: the full size)
+  int32_t tries = 0;          // leaf members measured per anchor, those whose vectors lie closest
+                              // (0: every member the vectors' bound leaves a chance; at most 32)
   int32_t good_enough = 2;    // an anchor whose matches differ by at most this squared amount per
                               // pixel and channel skips the tree
   // Called with done = 0 before the first level and after each level: done of total levels. It

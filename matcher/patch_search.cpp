@@ -1,6 +1,7 @@
 #include "matcher/patch_search.h"
 
 #include <emmintrin.h>
+#include <xmmintrin.h>
 
 #include <algorithm>
 #include <limits>
@@ -13,6 +14,11 @@ namespace {
 constexpr uint32_t kNoCost = std::numeric_limits<uint32_t>::max();
 // Anchor columns per band: the unit of work whose order never depends on how it is scheduled.
 constexpr int32_t kBandCols = 64;
+// How many anchors ahead of the search a leaf's members are asked for, and their patches.
+constexpr int32_t kAhead = 8;
+constexpr int32_t kNear = 4;
+// The most leaf members an anchor measures when the plan limits them.
+constexpr int32_t kMaxTries = 32;
 
 uint64_t StreamSeed(uint64_t seed, uint64_t a, uint64_t b) {
   SplitMix64 mix(seed ^ (a * 0x9E3779B97F4A7C15ull) ^ (b * 0xC2B2AE3D27D4EB4Full));
@@ -62,17 +68,49 @@ class AnchorSearch {
   uint32_t best() const { return matches_[0]; }
   uint32_t worst() const { return costs_[k_ - 1]; }
 
-  // Every member of a leaf whose vector does not rule it out.
-  void TryLeaf(const PatchTree& tree, uint32_t leaf, const int16_t* vectors_a, uint32_t norm) {
+  // Members of the leaves whose vectors do not rule them out; with `tries` > 0 only that many,
+  // those whose vectors lie closest to the anchor's, closest first.
+  void TryLeaves(const PatchTree& tree, const uint32_t* leaves, int32_t count,
+                 const int16_t* vectors_a, uint32_t norm, int32_t tries) {
     const int32_t dims = tree.dims;
     const int16_t* own = &vectors_a[size_t(p_) * dims];
-    for (uint32_t i = tree.begin(leaf), end = tree.end(leaf); i < end; ++i) {
-      const uint64_t limit = uint64_t(costs_[k_ - 1]) * norm;
-      if (VectorDistance(own, &tree.vectors[size_t(i) * dims], dims) > limit) continue;
-      const uint32_t q = tree.anchors[i];
+    if (tries == 0) {
+      for (int32_t l = 0; l < count; ++l)
+        for (uint32_t i = tree.begin(leaves[l]), end = tree.end(leaves[l]); i < end; ++i) {
+          const uint64_t limit = uint64_t(costs_[k_ - 1]) * norm;
+          if (VectorDistance(own, &tree.vectors[size_t(i) * dims], dims) > limit) continue;
+          const uint32_t q = tree.anchors[i];
+          Try(RowOf(q), ColOf(q), false);
+        }
+      return;
+    }
+    uint64_t distance[kMaxTries];
+    uint32_t member[kMaxTries];
+    int32_t taken = 0;
+    const uint64_t limit = uint64_t(costs_[k_ - 1]) * norm;
+    for (int32_t l = 0; l < count; ++l)
+      for (uint32_t i = tree.begin(leaves[l]), end = tree.end(leaves[l]); i < end; ++i) {
+        const uint64_t d = VectorDistance(own, &tree.vectors[size_t(i) * dims], dims);
+        if (d > limit || (taken == tries && d >= distance[taken - 1])) continue;
+        int32_t s = taken < tries ? taken++ : taken - 1;
+        for (; s > 0 && distance[s - 1] > d; --s) distance[s] = distance[s - 1], member[s] = member[s - 1];
+        distance[s] = d, member[s] = i;
+      }
+    for (int32_t t = 0; t < taken; ++t) {
+      if (distance[t] > uint64_t(costs_[k_ - 1]) * norm) break;
+      const uint32_t q = tree.anchors[member[t]];
       Try(RowOf(q), ColOf(q), false);
     }
   }
+  // Asks for the patch of anchor q of B ahead of its use: its columns lie a column stride apart.
+  void PrefetchPatch(uint32_t q) const {
+    const uint8_t* column = b_.image->at(RowOf(q), ColOf(q));
+    for (int32_t dc = 0; dc < a_.width; ++dc, column += stride_b_) {
+      _mm_prefetch(reinterpret_cast<const char*>(column), _MM_HINT_T0);
+      _mm_prefetch(reinterpret_cast<const char*>(column + column_bytes_ - 1), _MM_HINT_T0);
+    }
+  }
+
   // Every entry is an exact copy: nothing can enter the list any more.
   bool settled() const { return costs_[k_ - 1] == 0; }
   uint32_t entry(int32_t s) const { return matches_[s]; }
@@ -86,7 +124,7 @@ class AnchorSearch {
     for (int32_t s = 0; s < k_; ++s)
       if (matches_[s] == q) return;
     const uint32_t worst = costs_[k_ - 1];
-    if (bound && SumsExceed(row, col, worst)) return;
+    if (bound && !b_.sums.empty() && SumsExceed(row, col, worst)) return;
     const uint32_t cost =
         InterleavedSsd(patch_a_, stride_a_, b_.image->at(row, col), stride_b_, column_bytes_,
                        a_.width, worst);
@@ -184,10 +222,40 @@ void SearchBand(const PatchGrid& a, const PatchGrid& b, const SearchPlan& plan, 
   const int32_t k = lists->k;
   const int32_t full = std::max(b.rows, b.cols);
   const int32_t radius = plan.radius > 0 ? std::min(plan.radius, full) : plan.radius < 0 ? 0 : full;
+  const PatchTree* tree = plan.tree;
+  const int32_t dims = tree ? tree->dims : 0;
+  // The leaf of each anchor of the column at hand; its members are asked for ahead of their use.
+  std::vector<uint32_t> own_leaves(tree ? a.rows : 0);
   for (int32_t i = 0; i <= last - first; ++i) {
     const int32_t c = forward ? first + i : last - i;
+    const auto row_at = [&](int32_t j) { return forward ? j : a.rows - 1 - j; };
+    if (tree) tree->Leaves(&plan.vectors_a[size_t(c) * a.rows * dims], uint32_t(a.rows), own_leaves.data());
     for (int32_t j = 0; j < a.rows; ++j) {
-      const int32_t r = forward ? j : a.rows - 1 - j;
+      const int32_t r = row_at(j);
+      if (tree) {
+        // Three steps ahead of the search: the leaf's bounds, then its members and vectors, then
+        // the patches of the members whose vectors leave them a chance against the list as it
+        // stands (its worst entry only improves).
+        if (j + 2 * kAhead < a.rows)
+          _mm_prefetch(reinterpret_cast<const char*>(&tree->leaf_start[own_leaves[row_at(j + 2 * kAhead)]]), _MM_HINT_T0);
+        if (j + kAhead < a.rows) {
+          const uint32_t leaf = own_leaves[row_at(j + kAhead)];
+          _mm_prefetch(reinterpret_cast<const char*>(&tree->anchors[tree->begin(leaf)]), _MM_HINT_T0);
+          _mm_prefetch(reinterpret_cast<const char*>(&tree->vectors[size_t(tree->begin(leaf)) * dims]), _MM_HINT_T0);
+          _mm_prefetch(reinterpret_cast<const char*>(&tree->vectors[size_t(tree->end(leaf)) * dims - 1]), _MM_HINT_T0);
+        }
+        if (j + kNear < a.rows) {
+          const int32_t t = row_at(j + kNear);
+          const size_t p = size_t(t) + size_t(c) * a.rows;
+          const uint64_t limit = uint64_t(lists->costs[p * k + k - 1]) * plan.norm;
+          const int16_t* own = &plan.vectors_a[p * dims];
+          const uint32_t leaf = own_leaves[t];
+          if (lists->costs[p * k + k - 1] > plan.good_enough)
+            for (uint32_t m = tree->begin(leaf), end = tree->end(leaf); m < end; ++m)
+              if (VectorDistance(own, &tree->vectors[size_t(m) * dims], dims) <= limit)
+                search.PrefetchPatch(tree->anchors[m]);
+        }
+      }
       search.Start(r, c);
       if (search.settled()) continue;
       // The neighbours visited just before: their matches, moved along by one pixel.
@@ -206,13 +274,12 @@ void SearchBand(const PatchGrid& a, const PatchGrid& b, const SearchPlan& plan, 
         }
       }
       if (plan.tree && search.worst() > plan.good_enough) {
-        const size_t p = size_t(r) + size_t(c) * a.rows;
-        const uint32_t own = plan.tree->Leaf(&plan.vectors_a[p * plan.tree->dims]);
-        search.TryLeaf(*plan.tree, own, plan.vectors_a, plan.norm);
+        // The anchor's own leaf and that of its best match so far.
         const uint32_t best = search.best();
-        const uint32_t leaf = plan.tree->leaf_of[size_t(RowOf(best)) + size_t(ColOf(best)) * b.rows];
-        if (leaf != own)
-          search.TryLeaf(*plan.tree, leaf, plan.vectors_a, plan.norm);
+        uint32_t leaves[2] = {own_leaves[r],
+                              tree->LeafOfAnchor(RowOf(best), ColOf(best))};
+        search.TryLeaves(*tree, leaves, leaves[1] == leaves[0] ? 1 : 2, plan.vectors_a, plan.norm,
+                         plan.tries);
       }
       // Random search around the best match, in windows that halve.
       for (int32_t w = radius; w >= 1; w /= 2) {
@@ -236,32 +303,40 @@ PatchGrid MakeGrid(const InterleavedImage& image, int32_t width, bool sums) {
   grid.cols = image.cols - width + 1;
   if (!sums) return grid;
   const int32_t ch = image.channels;
-  grid.sums.assign(size_t(grid.anchors()) * ch, 0);
-  // Column sums of `width` rows, slid down each column, then summed over `width` columns.
-  std::vector<int32_t> column(size_t(grid.rows) * image.cols * ch);
-#pragma omp parallel for schedule(static)
-  for (int32_t c = 0; c < image.cols; ++c) {
-    const uint8_t* px = image.at(0, c);
-    int32_t* out = &column[size_t(c) * grid.rows * ch];
-    for (int32_t k = 0; k < ch; ++k) {
-      int32_t sum = 0;
-      for (int32_t r = 0; r < width; ++r) sum += px[r * ch + k];
-      out[k] = sum;
-      for (int32_t r = 1; r < grid.rows; ++r) {
-        sum += px[(r + width - 1) * ch + k] - px[(r - 1) * ch + k];
-        out[r * ch + k] = sum;
-      }
-    }
-  }
   const size_t col_values = size_t(grid.rows) * ch;
+  grid.sums.resize(size_t(grid.anchors()) * ch);
+  // Strips of anchor columns side by side; each slides a window of `width` column sums across
+  // its columns, the sums of `width` rows slid down each column as it enters or leaves.
+  constexpr int32_t kStrip = 64;
+  const int32_t strips = (grid.cols + kStrip - 1) / kStrip;
 #pragma omp parallel for schedule(static)
-  for (size_t v = 0; v < col_values; ++v) {
-    int32_t sum = 0;
-    for (int32_t c = 0; c < width; ++c) sum += column[c * col_values + v];
-    grid.sums[v] = sum;
-    for (int32_t c = 1; c < grid.cols; ++c) {
-      sum += column[(c + width - 1) * col_values + v] - column[(c - 1) * col_values + v];
-      grid.sums[c * col_values + v] = sum;
+  for (int32_t strip = 0; strip < strips; ++strip) {
+    std::vector<int32_t> window(col_values, 0), column(col_values);
+    const auto column_sums = [&](int32_t c) {
+      const uint8_t* px = image.at(0, c);
+      for (int32_t k = 0; k < ch; ++k) {
+        int32_t sum = 0;
+        for (int32_t r = 0; r < width; ++r) sum += px[r * ch + k];
+        column[k] = sum;
+        for (int32_t r = 1; r < grid.rows; ++r) {
+          sum += px[(r + width - 1) * ch + k] - px[(r - 1) * ch + k];
+          column[r * ch + k] = sum;
+        }
+      }
+    };
+    const int32_t first = strip * kStrip, last = std::min(first + kStrip, grid.cols);
+    for (int32_t c = first; c < first + width; ++c) {
+      column_sums(c);
+      for (size_t v = 0; v < col_values; ++v) window[v] += column[v];
+    }
+    for (int32_t c = first; c < last; ++c) {
+      if (c > first) {
+        column_sums(c + width - 1);
+        for (size_t v = 0; v < col_values; ++v) window[v] += column[v];
+        column_sums(c - 1);
+        for (size_t v = 0; v < col_values; ++v) window[v] -= column[v];
+      }
+      std::copy(window.begin(), window.end(), grid.sums.begin() + c * col_values);
     }
   }
   return grid;

@@ -7,6 +7,7 @@
 
 #include "matcher/interleaved.h"
 #include "matcher/patch_tree.h"
+#include "matcher/uninitialized.h"
 
 namespace gck {
 
@@ -18,7 +19,8 @@ struct PatchGrid {
   int32_t cols = 0;
   // The patch sum of each channel at every anchor, channel k of anchor r + c * rows at
   // (r + c * rows) * channels + k: a lower bound of the distance costs three subtractions.
-  std::vector<int32_t> sums;
+  // Empty when not computed: random candidates are then measured without it.
+  UninitializedVector<int32_t> sums;
 
   uint32_t anchors() const { return static_cast<uint32_t>(rows) * static_cast<uint32_t>(cols); }
 };
@@ -35,8 +37,8 @@ inline int32_t ColOf(uint32_t match) { return static_cast<int32_t>(match >> 16);
 // by cost (the sum of squared differences), smallest first, with distinct matches.
 struct NeighbourLists {
   int32_t k = 0;
-  std::vector<uint32_t> matches;
-  std::vector<uint32_t> costs;
+  UninitializedVector<uint32_t> matches;
+  UninitializedVector<uint32_t> costs;
 };
 
 // How one level is searched.
@@ -53,6 +55,8 @@ struct SearchPlan {
   const int16_t* vectors_a = nullptr;   // A's vectors, tree->dims per anchor (p at p * dims)
   uint32_t norm = 0;  // vectors' squared distance is at most norm x the patches' distance
   uint32_t good_enough = 0;  // a list whose worst distance is this or less skips the tree
+  int32_t tries = 0;         // leaf members measured per anchor, those of closest vectors (0: all
+                             // that the vectors' bound leaves a chance; at most 32)
 };
 
 // Lists of k distinct random anchors of B (never the anchor itself within one image).

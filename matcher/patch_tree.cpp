@@ -21,6 +21,16 @@ uint32_t PatchTree::Leaf(const int16_t* vector) const {
   return node - (leaves() - 1);
 }
 
+void PatchTree::Leaves(const int16_t* vectors, uint32_t count, uint32_t* out) const {
+  std::fill(out, out + count, 0u);
+  for (int32_t level = 0; level < depth; ++level)
+    for (uint32_t i = 0; i < count; ++i) {
+      const uint32_t node = out[i];
+      out[i] = 2 * node + (vectors[size_t(i) * dims + split_dim[node]] < split_value[node] ? 1 : 2);
+    }
+  for (uint32_t i = 0; i < count; ++i) out[i] -= leaves() - 1;
+}
+
 namespace {
 
 // Anchors of B in some order, each with its vector beside it: a split reads one value of each and
@@ -139,6 +149,23 @@ uint32_t SplitNode(const Entries& from, const Entries& into, uint32_t first, uin
                    : Partition(split, from, into, first, last, {first, last, false}).low;
 }
 
+// Nodes of at most this many entries are split down to their leaves one after the other, while
+// their entries stay in the cache, instead of one level of the whole tree at a time.
+constexpr uint32_t kSubtree = 1u << 14;
+
+// Splits node `node`, whose entries are from[first, last), down to the leaves, `levels` below it,
+// the two buffers taking turns; the leaves' entries end in `from` when `levels` is even.
+void SplitDown(const Entries& from, const Entries& into, uint32_t first, uint32_t last,
+               uint32_t node, int32_t levels, PatchTree* tree) {
+  if (levels == 0) {
+    tree->leaf_start[node - (tree->leaves() - 1)] = first;
+    return;
+  }
+  const uint32_t middle = SplitNode(from, into, first, last, false, tree, node);
+  SplitDown(into, from, first, middle, 2 * node + 1, levels - 1, tree);
+  SplitDown(into, from, middle, last, 2 * node + 2, levels - 1, tree);
+}
+
 }  // namespace
 
 PatchTree BuildTree(const int16_t* vectors, uint32_t count, int32_t dims, int32_t leaf_size) {
@@ -158,33 +185,45 @@ PatchTree BuildTree(const int16_t* vectors, uint32_t count, int32_t dims, int32_
   }
   UninitializedVector<uint32_t> anchors_into(count);
   UninitializedVector<int16_t> vectors_into(size_t(count) * dims);
-  // Node i of a level covers [bounds[i], bounds[i + 1]).
+  tree.leaf_start.assign(tree.leaves() + 1, count);
+  // Node i of a level covers [bounds[i], bounds[i + 1]). Each node's split depends on its own
+  // entries only, so the order in which nodes are split does not change the tree.
   std::vector<uint32_t> bounds = {0, count}, next;
   for (int32_t level = 0; level < tree.depth; ++level) {
     const uint32_t level_nodes = 1u << level;
-    next.assign(2 * level_nodes + 1, 0);
     const Entries from{tree.anchors.data(), tree.vectors.data(), dims};
     const Entries into{anchors_into.data(), vectors_into.data(), dims};
+    if ((count >> level) <= kSubtree) {
+      const int32_t levels = tree.depth - level;
+#pragma omp parallel for schedule(dynamic, 1)
+      for (uint32_t i = 0; i < level_nodes; ++i)
+        SplitDown(from, into, bounds[i], bounds[i + 1], level_nodes - 1 + i, levels, &tree);
+      if (levels % 2 == 1) {
+        tree.anchors.swap(anchors_into);
+        tree.vectors.swap(vectors_into);
+      }
+      bounds.clear();
+      break;
+    }
+    next.assign(2 * level_nodes + 1, 0);
     const auto split = [&](uint32_t i, bool in_blocks) {
       next[2 * i + 1] = SplitNode(from, into, bounds[i], bounds[i + 1], in_blocks, &tree,
                                   level_nodes - 1 + i);
       next[2 * i + 2] = bounds[i + 1];
     };
-    // Few large nodes: each split by all threads; many: the nodes side by side. Either way gives
-    // the same tree.
+    // Few large nodes: each split by all threads; many: the nodes side by side.
     if (level_nodes < 4 * uint32_t(omp_get_max_threads())) {
       for (uint32_t i = 0; i < level_nodes; ++i) split(i, true);
     } else {
-      // Small nodes are handed out a block's worth at a time.
-      const int32_t chunk = int32_t(std::max<uint32_t>(1, kBlock / std::max<uint32_t>(1, count >> level)));
-#pragma omp parallel for schedule(dynamic, chunk)
+#pragma omp parallel for schedule(dynamic, 1)
       for (uint32_t i = 0; i < level_nodes; ++i) split(i, false);
     }
     bounds.swap(next);
     tree.anchors.swap(anchors_into);
     tree.vectors.swap(vectors_into);
   }
-  tree.leaf_start = bounds;
+  // Split all the way level by level (no node small enough to finish alone): bounds are the leaves.
+  for (uint32_t leaf = 0; leaf + 1 < bounds.size(); ++leaf) tree.leaf_start[leaf] = bounds[leaf];
   tree.leaf_of.resize(count);
 #pragma omp parallel for schedule(static)
   for (uint32_t leaf = 0; leaf < tree.leaves(); ++leaf)

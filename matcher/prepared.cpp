@@ -13,6 +13,9 @@
 namespace gck {
 namespace {
 
+// Random search within this many pixels goes without the patch sums' bound.
+constexpr int32_t kLocalRadius = 16;
+
 // Patch width `level` halvings coarser: the same stretch of image, at least 2 pixels.
 int32_t LevelWidth(int32_t width, int32_t level) {
   return level == 0 ? width : std::max(2, (width + (1 << level) - 1) >> level);
@@ -77,23 +80,37 @@ std::unique_ptr<PreparedImage> Prepare(const Image& image, int32_t channels, int
   for (int32_t l = 1; l <= levels; ++l) out->pyramid[l] = HalfSize(out->pyramid[l - 1]);
   out->grids.reserve(levels + 1);
   for (int32_t l = 0; l <= levels; ++l) {
-    // Patch sums serve the random search only.
+    // Patch sums serve the random search only, and only a wide one: candidates close to the best
+    // match are rarely ruled out by them.
     const int32_t radius = l == levels ? options.coarse_radius : options.radius;
-    out->grids.push_back(MakeGrid(out->pyramid[l], LevelWidth(options.width, l), radius >= 0));
+    out->grids.push_back(MakeGrid(out->pyramid[l], LevelWidth(options.width, l),
+                                  radius == 0 || radius > kLocalRadius));
   }
   if (options.kernels > 0) {
-    const int32_t side = std::min(KernelSide(options.width), 8);
+    const int32_t level = std::min(options.tree_level, levels);
+    const int32_t width = LevelWidth(options.width, level);
+    const int32_t side = std::min(KernelSide(width), 8);
     const KernelChain chain = SequencyChain(side, std::min(options.kernels, side * side), 1);
-    out->vectors = Project(plain, options.width, chain, 0);
+    out->vectors = Project(level == 0 ? plain : Deinterleave(out->pyramid[level]), width, chain, 0);
     out->norm = side * side;
     if (tree) {
       const Projections& v = out->vectors;
-      out->tree = BuildTree(v.stack.data(), uint32_t(v.rows) * uint32_t(v.cols), v.values,
-                            options.leaf_size);
+      // Every tree_step-th column: propagation reaches the columns between.
+      const int32_t step = std::max(1, options.tree_step);
+      const int32_t tree_cols = (v.cols + step - 1) / step;
+      const size_t column_values = size_t(v.rows) * v.values;
+      UninitializedVector<int16_t> subset(step > 1 ? column_values * tree_cols : 0);
+#pragma omp parallel for schedule(static)
+      for (int32_t c = 0; c < (step > 1 ? tree_cols : 0); ++c)
+        std::copy_n(&v.stack[size_t(c) * step * column_values], column_values, &subset[c * column_values]);
+      out->tree = BuildTree(step > 1 ? subset.data() : v.stack.data(),
+                            uint32_t(v.rows) * uint32_t(tree_cols), v.values, options.leaf_size);
+      out->tree.rows = v.rows;
+      out->tree.col_step = step;
       auto& anchors = out->tree.anchors;
 #pragma omp parallel for schedule(static)
       for (size_t i = 0; i < anchors.size(); ++i)
-        anchors[i] = Pack(int32_t(anchors[i] % uint32_t(v.rows)), int32_t(anchors[i] / uint32_t(v.rows)));
+        anchors[i] = Pack(int32_t(anchors[i] % uint32_t(v.rows)), int32_t(anchors[i] / uint32_t(v.rows)) * step);
     }
   }
   return out;
@@ -115,14 +132,15 @@ Field MatchPrepared(const PreparedImage& a, const PreparedImage& b, int32_t leve
     plan.radius = l == levels ? options.coarse_radius : options.radius;
     plan.self = self;
     plan.seed = level_seed;
-    // At full size, the tree over B's vectors proposes look-alike patches.
-    if (l == 0 && options.kernels > 0) {
+    // At the tree's level, the tree over B's vectors proposes look-alike patches.
+    if (l == std::min(options.tree_level, levels) && options.kernels > 0) {
       const Projections& v = a.vectors;
       plan.vectors_a = v.stack.data();
       plan.norm = uint32_t(a.norm);
-      plan.good_enough = uint32_t(options.good_enough) * uint32_t(options.width) *
-                         uint32_t(options.width) * uint32_t(a.channels);
+      plan.good_enough = uint32_t(options.good_enough) * uint32_t(grid_a.width) *
+                         uint32_t(grid_a.width) * uint32_t(a.channels);
       plan.tree = &b.tree;
+      plan.tries = options.tries;
     }
     Search(grid_a, grid_b, plan, &lists);
     if (options.progress) options.progress(total - l, total);

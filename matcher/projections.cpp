@@ -83,6 +83,70 @@ void ProjectTiles(const Image& image, int32_t width, const KernelChain& chain, P
   }
 }
 
+// The chain's first four kernels, (0,0), (0,1), (1,1) and (1,0), are sums and differences of the
+// four quadrants of the side x side sub-patch: one box sum per channel gives them, with no chain.
+bool IsQuadrantChain(const KernelChain& chain) {
+  static const int32_t row_sequency[] = {0, 0, 1, 1}, col_sequency[] = {0, 1, 1, 0};
+  const size_t kernels = chain.row_sequency.size();
+  if (chain.side < 2 || chain.side > 8 || kernels > 4) return false;
+  for (size_t n = 0; n < kernels; ++n)
+    if (chain.row_sequency[n] != row_sequency[n] || chain.col_sequency[n] != col_sequency[n])
+      return false;
+  return true;
+}
+
+// Anchor columns per strip of the quadrant path: strips run side by side on the threads.
+constexpr int32_t kStripCols = 256;
+
+// The quadrant kernels' values of the anchor columns [c0, c0 + strip_cols), signed as the chain
+// leaves them (kernel n times (-1)^n).
+void ProjectQuadrantStrip(const Image& image, int32_t side, int32_t c0, int32_t strip_cols,
+                          Projections* out) {
+  const int32_t h = side / 2;
+  const int32_t box_rows = image.rows - h + 1;
+  // Box sums of h x h pixels at the strip's columns and the h after them; below 256 x 16.
+  const int32_t box_cols = strip_cols + h;
+  std::vector<uint16_t> columns(size_t(box_rows) * (box_cols + h - 1)), boxes(size_t(box_rows) * box_cols);
+  const size_t anchors = size_t(out->rows) * out->cols;
+  const int32_t values = out->values;
+  const int32_t kernels = values / image.channels;
+  for (int32_t k = 0; k < image.channels; ++k) {
+    const uint8_t* plane = image.pixels.data() + k * image.plane();
+    // Sums of h pixels down each column, then of h such sums across.
+    for (int32_t j = 0; j < box_cols + h - 1; ++j) {
+      const uint8_t* px = plane + size_t(c0 + j) * image.rows;
+      uint16_t* to = &columns[size_t(j) * box_rows];
+      uint16_t sum = 0;
+      for (int32_t r = 0; r < h; ++r) sum += px[r];
+      to[0] = sum;
+      for (int32_t r = 1; r < box_rows; ++r) to[r] = sum = uint16_t(sum + px[r + h - 1] - px[r - 1]);
+    }
+    for (int32_t j = 0; j < box_cols; ++j) {
+      uint16_t* to = &boxes[size_t(j) * box_rows];
+      std::copy_n(&columns[size_t(j) * box_rows], box_rows, to);
+      for (int32_t d = 1; d < h; ++d) {
+        const uint16_t* from = &columns[size_t(j + d) * box_rows];
+        for (int32_t r = 0; r < box_rows; ++r) to[r] = uint16_t(to[r] + from[r]);
+      }
+    }
+    for (int32_t j = 0; j < strip_cols; ++j) {
+      const uint16_t* left = &boxes[size_t(j) * box_rows];
+      const uint16_t* right = &boxes[size_t(j + h) * box_rows];
+      const size_t first = size_t(c0 + j) * out->rows;
+      int16_t* to = out->stack.data() + first * values + k;
+      for (int32_t r = 0; r < out->rows; ++r, to += values) {
+        const int32_t tl = left[r], bl = left[r + h], tr = right[r], br = right[r + h];
+        const int16_t v[4] = {int16_t(tl + tr + bl + br), int16_t(tr + br - tl - bl),
+                              int16_t(tl - tr - bl + br), int16_t(bl + br - tl - tr)};
+        for (int32_t n = 0; n < kernels; ++n) to[n * image.channels] = v[n];
+      }
+      for (int32_t v = k; v < out->planes_kept; v += image.channels)
+        for (int32_t r = 0; r < out->rows; ++r)
+          out->planes[size_t(v) * anchors + first + r] = out->stack[(first + r) * values + v];
+    }
+  }
+}
+
 }  // namespace
 
 Projections Project(const Image& image, int32_t width, const KernelChain& chain,
@@ -97,7 +161,13 @@ Projections Project(const Image& image, int32_t width, const KernelChain& chain,
   out.planes_kept = kept;
   out.planes.resize(anchors * kept);
   out.stack.resize(anchors * out.values);
-  if (chain.side <= 8) {
+  if (IsQuadrantChain(chain)) {
+    const int32_t strips = (out.cols + kStripCols - 1) / kStripCols;
+#pragma omp parallel for schedule(dynamic, 1)
+    for (int32_t s = 0; s < strips; ++s)
+      ProjectQuadrantStrip(image, chain.side, s * kStripCols,
+                           std::min(kStripCols, out.cols - s * kStripCols), &out);
+  } else if (chain.side <= 8) {
     ProjectTiles<int16_t>(image, width, chain, &out);
   } else {
     ProjectTiles<int32_t>(image, width, chain, &out);
