@@ -62,27 +62,45 @@ void CheckMatchable(const Image& a, const Image& b, const MatchOptions& options,
 
 MatchOptions QualityOptions(Quality quality) {
   MatchOptions options;
-  if (quality == Quality::kHigh) {
-    options.levels = 0;
-    options.coarse_passes = 2;
-    options.coarse_radius = 4;
-    options.kernels = 4;
-    options.leaf_size = 8;
-    options.good_enough = 0;
+  switch (quality) {
+    case Quality::kFast:
+      options.radius = 1;
+      options.tree_step = 2;
+      break;
+    case Quality::kDefault:
+      break;
+    case Quality::kHigh:
+      options.coarse_passes = 2;
+      options.passes = 4;
+      options.radius = 4;
+      options.kernels = 4;
+      options.leaf_size = 8;
+      options.good_enough = 0;
+      break;
+    case Quality::kBest:
+      options.coarse_radius = 0;
+      options.radius = 4;
+      options.kernels = 4;
+      options.leaf_size = 8;
+      options.good_enough = 0;
+      options.tree_level = 0;
+      break;
   }
   return options;
 }
 
 namespace {
 
-constexpr Quality kQualities[] = {Quality::kDefault, Quality::kHigh};
+constexpr Quality kQualities[] = {Quality::kFast, Quality::kDefault, Quality::kHigh, Quality::kBest};
 
 }  // namespace
 
 const char* QualityName(Quality quality) {
   switch (quality) {
+    case Quality::kFast: return "fast";
     case Quality::kDefault: return "default";
     case Quality::kHigh: return "high";
+    case Quality::kBest: return "best";
   }
   return "default";
 }

@@ -21,15 +21,15 @@ struct MatchOptions {
   // How hard to search (QualityOptions gives the settings; docs/matcher.md the reasons):
   int32_t levels = 1;         // coarser copies of the pair, each half the size, matched first
   int32_t coarse_passes = 1;  // sweeps over the coarsest level (the full size when levels = 0)
-  int32_t coarse_radius = 0;  // its random search window in pixels; 0: all of B, -1: none
+  int32_t coarse_radius = -1; // its random search window in pixels; 0: all of B, -1: none
   int32_t mid_passes = 1;     // sweeps over each level between the coarsest and the full size
-  int32_t passes = 1;         // sweeps over the full-size pair, when it is not the coarsest
-  int32_t radius = -1;        // their random search window; 0: all of B, -1: none
+  int32_t passes = 2;         // sweeps over the full-size pair, when it is not the coarsest
+  int32_t radius = 2;         // their random search window; 0: all of B, -1: none
   int32_t kernels = 3;        // Walsh-Hadamard kernels per channel in an anchor's vector; 0: no
                               // tree over B's vectors
   int32_t leaf_size = 4;      // anchors of B per leaf of that tree
   int32_t tree_step = 1;      // the tree holds the anchors of every tree_step-th column of B
-  int32_t tree_level = 0;     // the pyramid level the tree serves (0: the full size)
+  int32_t tree_level = 1;     // the pyramid level the tree serves (0: the full size)
   int32_t tries = 0;          // leaf members measured per anchor, those whose vectors lie closest
                               // (0: every member the vectors' bound leaves a chance; at most 32)
   int32_t good_enough = 2;    // an anchor whose matches differ by at most this squared amount per
@@ -43,7 +43,7 @@ struct MatchOptions {
 // Settings: the default searches a coarse copy, then sweeps the full size once with the tree; high
 // skips the coarse copy and sweeps the full size twice with larger leaves and a local random
 // search, for about 2.7 times the time and a fifth of the excess error.
-enum class Quality { kDefault, kHigh };
+enum class Quality { kFast, kDefault, kHigh, kBest };
 MatchOptions QualityOptions(Quality quality);
 
 // The setting's name as the front ends take it ("default", "high"), and back.

@@ -25,7 +25,8 @@ const char kUsage[] =
     "  --out DIR       output folder (default gckmatch-out)\n"
     "  --seed N        random start (default 1); the same seed gives the same field\n"
     "  --csv           match: also write field.csv\n"
-    "  --quality Q     default, or high: about 2.7 times the time for a fifth of the excess error\n"
+    "  --quality Q     fast, default, high or best: each more accurate than the one before, for\n"
+    "                  more time (docs/benchmarks.md has the measured curve)\n"
     "  --threads N     threads to use (default 0: every core); the field is the same for any N\n"
     "  --step S        sequence: match each frame to the one S frames ahead (default 1)\n"
     "  -h, --help      this text\n"
@@ -115,11 +116,10 @@ bool ParseCommand(const std::vector<std::string>& args, MatchCommand* command, s
       command->options.threads = static_cast<int32_t>(number);
     } else if (arg == "--quality") {
       if (!value(&text)) return false;
-      if (text != "default" && text != "high") {
-        *error = "--quality is default or high, not '" + text + "'";
+      if (!ParseQuality(text, &command->quality)) {
+        *error = "--quality is one of " + QualityNames() + ", not '" + text + "'";
         return false;
       }
-      command->quality = text == "high" ? Quality::kHigh : Quality::kDefault;
     } else if (arg.size() > 1 && arg[0] == '-') {
       *error = "unknown option '" + arg + "'";
       return false;

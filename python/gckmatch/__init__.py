@@ -75,8 +75,8 @@ def match(a: np.ndarray, b: np.ndarray, width: int = 8, k: int = 1, seed: int = 
         k: matches kept per patch, 1 to 64.
         seed: the random start; the same seed gives the same field.
         threads: worker threads, 0 for every hardware thread; the field is the same for any count.
-        quality: "default" balances time and error; "high" spends about five times the time on a
-            smaller error.
+        quality: "fast", "default", "high" or "best", each more accurate than the one before for
+            more time; "default" balances the two (docs/benchmarks.md has the measured curve).
 
     Returns:
         A :class:`Field`.

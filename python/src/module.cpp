@@ -18,10 +18,16 @@ namespace {
 
 MatchOptions OptionsOf(int32_t width, int32_t k, uint64_t seed, int32_t threads,
                        const std::string& quality) {
-  if (quality != "default" && quality != "high")
-    throw MatchError("quality must be 'default' or 'high', not '" + quality + "'");
+  Quality setting;
+  if (!ParseQuality(quality, &setting)) {
+    // "'fast', 'default', 'high' or 'best'"
+    std::string names = "'" + QualityNames() + "'";
+    for (size_t bar; (bar = names.find('|')) != std::string::npos;)
+      names.replace(bar, 1, names.find('|', bar + 1) == std::string::npos ? "' or '" : "', '");
+    throw MatchError("quality must be " + names + ", not '" + quality + "'");
+  }
   if (threads < 0) throw MatchError("threads must not be negative");
-  MatchOptions options = QualityOptions(quality == "high" ? Quality::kHigh : Quality::kDefault);
+  MatchOptions options = QualityOptions(setting);
   options.width = width;
   options.k = k;
   options.seed = seed;

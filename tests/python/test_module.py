@@ -98,7 +98,7 @@ def test_bad_arrays_are_value_errors(pair):
     bad_options = {
         "k must lie in 1..64": {"k": 0},
         "patch width must lie": {"width": 0},
-        "quality must be 'default' or 'high', not 'best'": {"quality": "best"},
+        "quality must be 'fast', 'default', 'high' or 'best', not 'finest'": {"quality": "finest"},
         "threads must not be negative": {"threads": -1},
     }
     for message, options in bad_options.items():
