@@ -1,6 +1,8 @@
 #include "bench/devset.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -29,6 +31,35 @@ bool ReadDevset(const std::string& dir, const std::string& part,
     pair.file_a = dir + "/" + pair.file_a;
     pair.file_b = dir + "/" + pair.file_b;
     pairs->push_back(pair);
+  }
+  return true;
+}
+
+// "key=value,..." over the options, as the settings' fields are named.
+bool ApplySettings(const char* text, MatchOptions* options) {
+  if (!text) return true;
+  std::istringstream items(text);
+  std::string item;
+  while (std::getline(items, item, ',')) {
+    const size_t eq = item.find('=');
+    const std::string key = item.substr(0, eq);
+    const int value = eq == std::string::npos ? 0 : std::atoi(item.c_str() + eq + 1);
+    if (key == "levels") options->levels = value;
+    else if (key == "coarse_passes") options->coarse_passes = value;
+    else if (key == "mid_passes") options->mid_passes = value;
+    else if (key == "passes") options->passes = value;
+    else if (key == "radius") options->radius = value;
+    else if (key == "coarse_radius") options->coarse_radius = value;
+    else if (key == "kernels") options->kernels = value;
+    else if (key == "leaf") options->leaf_size = value;
+    else if (key == "good") options->good_enough = value;
+    else if (key == "tries") options->tries = value;
+    else if (key == "step") options->tree_step = value;
+    else if (key == "tree_level") options->tree_level = value;
+    else {
+      std::fprintf(stderr, "unknown setting '%s'\n", key.c_str());
+      return false;
+    }
   }
   return true;
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "matcher/field.h"
+#include "matcher/matcher.h"
 
 namespace gck {
 
@@ -20,6 +21,10 @@ struct DevsetPair {
 bool ReadDevset(const std::string& dir, const std::string& part,
                 const std::vector<std::string>& names, std::vector<DevsetPair>* pairs,
                 std::string* error);
+
+// Changes the options by "key=value,..." (levels, passes, radius, kernels, leaf, ... as the
+// MatchOptions fields); false, with a message on stderr, for an unknown key. Null changes nothing.
+bool ApplySettings(const char* text, MatchOptions* options);
 
 // Splits "--part P" off the arguments after the folder; the rest are pair names.
 void ParsePartAndNames(int argc, char** argv, std::string* part, std::vector<std::string>* names);

@@ -8,7 +8,8 @@
 //   zeros    of the true k nearest at distance 0 (exact duplicates), the share listed,
 //   time     the time of the k lists as a ratio to the time of k = 1 with the same setting.
 // Run: knn_quality DEVSET_DIR [--part tune|held|all] [pair names...]   (default part: held)
-// GCK_K (default 4), GCK_SELF=1 (each image of A against itself), GCK_QUALITY (default "default").
+// GCK_K (default 4), GCK_SELF=1 (each image of A against itself), GCK_QUALITY (default "default"),
+// GCK_TRY="key=value,..." (the setting with those changes, as in matcher_quality).
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -100,6 +101,7 @@ int main(int argc, char** argv) {
   gck::MatchOptions options = gck::QualityOptions(quality);
   options.width = kWidth;
   options.threads = 1;
+  if (!gck::ApplySettings(std::getenv("GCK_TRY"), &options)) return 2;
 
   std::printf("part: %s, %zu pairs, k = %d%s, quality %s\n", part.c_str(), pairs.size(), k,
               self ? ", each A with itself" : "", gck::QualityName(quality));

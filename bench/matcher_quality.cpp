@@ -56,35 +56,6 @@ struct Method {
   std::function<Field(const Image&, const Image&)> run;
 };
 
-// "key=value,..." over the options, as the settings' fields are named.
-bool Override(const char* text, gck::MatchOptions* options) {
-  if (!text) return true;
-  std::istringstream items(text);
-  std::string item;
-  while (std::getline(items, item, ',')) {
-    const size_t eq = item.find('=');
-    const std::string key = item.substr(0, eq);
-    const int value = eq == std::string::npos ? 0 : std::atoi(item.c_str() + eq + 1);
-    if (key == "levels") options->levels = value;
-    else if (key == "coarse_passes") options->coarse_passes = value;
-    else if (key == "mid_passes") options->mid_passes = value;
-    else if (key == "passes") options->passes = value;
-    else if (key == "radius") options->radius = value;
-    else if (key == "coarse_radius") options->coarse_radius = value;
-    else if (key == "kernels") options->kernels = value;
-    else if (key == "leaf") options->leaf_size = value;
-    else if (key == "good") options->good_enough = value;
-    else if (key == "tries") options->tries = value;
-    else if (key == "step") options->tree_step = value;
-    else if (key == "tree_level") options->tree_level = value;
-    else {
-      std::fprintf(stderr, "unknown setting '%s'\n", key.c_str());
-      return false;
-    }
-  }
-  return true;
-}
-
 double Mean(const std::vector<double>& v) {
   double s = 0;
   for (double x : v) s += x;
@@ -136,7 +107,7 @@ int main(int argc, char** argv) {
       gck::MatchOptions options;
       options.width = kWidth;
       options.threads = 1;
-      if (!Override(entry.substr(colon == std::string::npos ? 0 : colon + 1).c_str(), &options)) return 2;
+      if (!gck::ApplySettings(entry.substr(colon == std::string::npos ? 0 : colon + 1).c_str(), &options)) return 2;
       methods.push_back({label, [options](const Image& a, const Image& b) {
                            return gck::MatchImages(a, b, options);
                          }});

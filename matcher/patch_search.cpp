@@ -1,7 +1,6 @@
 #include "matcher/patch_search.h"
 
 #include <emmintrin.h>
-#include <xmmintrin.h>
 
 #include <algorithm>
 #include <limits>
@@ -14,9 +13,6 @@ namespace {
 constexpr uint32_t kNoCost = std::numeric_limits<uint32_t>::max();
 // Anchor columns per band: the unit of work whose order never depends on how it is scheduled.
 constexpr int32_t kBandCols = 64;
-// How many anchors ahead of the search a leaf's members are asked for, and their patches.
-constexpr int32_t kAhead = 8;
-constexpr int32_t kNear = 4;
 // The most leaf members an anchor measures when the plan limits them.
 constexpr int32_t kMaxTries = 32;
 
@@ -102,15 +98,6 @@ class AnchorSearch {
       Try(RowOf(q), ColOf(q), false);
     }
   }
-  // Asks for the patch of anchor q of B ahead of its use: its columns lie a column stride apart.
-  void PrefetchPatch(uint32_t q) const {
-    const uint8_t* column = b_.image->at(RowOf(q), ColOf(q));
-    for (int32_t dc = 0; dc < a_.width; ++dc, column += stride_b_) {
-      _mm_prefetch(reinterpret_cast<const char*>(column), _MM_HINT_T0);
-      _mm_prefetch(reinterpret_cast<const char*>(column + column_bytes_ - 1), _MM_HINT_T0);
-    }
-  }
-
   // Every entry is an exact copy: nothing can enter the list any more.
   bool settled() const { return costs_[k_ - 1] == 0; }
   uint32_t entry(int32_t s) const { return matches_[s]; }
@@ -224,7 +211,7 @@ void SearchBand(const PatchGrid& a, const PatchGrid& b, const SearchPlan& plan, 
   const int32_t radius = plan.radius > 0 ? std::min(plan.radius, full) : plan.radius < 0 ? 0 : full;
   const PatchTree* tree = plan.tree;
   const int32_t dims = tree ? tree->dims : 0;
-  // The leaf of each anchor of the column at hand; its members are asked for ahead of their use.
+  // The leaf of each anchor of the column at hand, found for the whole column at once.
   std::vector<uint32_t> own_leaves(tree ? a.rows : 0);
   for (int32_t i = 0; i <= last - first; ++i) {
     const int32_t c = forward ? first + i : last - i;
@@ -232,30 +219,6 @@ void SearchBand(const PatchGrid& a, const PatchGrid& b, const SearchPlan& plan, 
     if (tree) tree->Leaves(&plan.vectors_a[size_t(c) * a.rows * dims], uint32_t(a.rows), own_leaves.data());
     for (int32_t j = 0; j < a.rows; ++j) {
       const int32_t r = row_at(j);
-      if (tree) {
-        // Three steps ahead of the search: the leaf's bounds, then its members and vectors, then
-        // the patches of the members whose vectors leave them a chance against the list as it
-        // stands (its worst entry only improves).
-        if (j + 2 * kAhead < a.rows)
-          _mm_prefetch(reinterpret_cast<const char*>(&tree->leaf_start[own_leaves[row_at(j + 2 * kAhead)]]), _MM_HINT_T0);
-        if (j + kAhead < a.rows) {
-          const uint32_t leaf = own_leaves[row_at(j + kAhead)];
-          _mm_prefetch(reinterpret_cast<const char*>(&tree->anchors[tree->begin(leaf)]), _MM_HINT_T0);
-          _mm_prefetch(reinterpret_cast<const char*>(&tree->vectors[size_t(tree->begin(leaf)) * dims]), _MM_HINT_T0);
-          _mm_prefetch(reinterpret_cast<const char*>(&tree->vectors[size_t(tree->end(leaf)) * dims - 1]), _MM_HINT_T0);
-        }
-        if (j + kNear < a.rows) {
-          const int32_t t = row_at(j + kNear);
-          const size_t p = size_t(t) + size_t(c) * a.rows;
-          const uint64_t limit = uint64_t(lists->costs[p * k + k - 1]) * plan.norm;
-          const int16_t* own = &plan.vectors_a[p * dims];
-          const uint32_t leaf = own_leaves[t];
-          if (lists->costs[p * k + k - 1] > plan.good_enough)
-            for (uint32_t m = tree->begin(leaf), end = tree->end(leaf); m < end; ++m)
-              if (VectorDistance(own, &tree->vectors[size_t(m) * dims], dims) <= limit)
-                search.PrefetchPatch(tree->anchors[m]);
-        }
-      }
       search.Start(r, c);
       if (search.settled()) continue;
       // The neighbours visited just before: their matches, moved along by one pixel.
