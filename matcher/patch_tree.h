@@ -19,6 +19,10 @@ struct PatchTree {
   UninitializedVector<int16_t> vectors;
   std::vector<uint32_t> leaf_start;
   UninitializedVector<uint32_t> leaf_of;  // per anchor of the tree (its own index), its leaf
+  // Set by the caller where patches are small: the pixels of member i's patch, its columns one
+  // after another, at i * patch_bytes, so that a leaf's patches are read from one place.
+  int32_t patch_bytes = 0;
+  UninitializedVector<uint8_t> patches;
   // Node n splits on dimension split_dim[n] at split_value[n]: values below go to child 2n + 1,
   // values above to child 2n + 2, and anchors equal to it are shared between the two.
   std::vector<int8_t> split_dim;
