@@ -38,15 +38,23 @@ function [nnf, err] = annfield(A, B, opts)
   narginchk(2, 3);
   if nargin < 3, opts = struct(); end
   o = read_options(opts);
+  % Only [] stands for A itself; any other B must be an image.
+  self = isa(B, 'double') && isequal(size(B), [0, 0]) && ~issparse(B);
+  A = colour_planes(A);
+  if ~self, B = colour_planes(B); end
+  if strcmp(o.method, 'matcher')
+    [nnf, err] = matched(A, B, o);
+    return;
+  end
+  if self, B = A; end
   [w, k, sweeps, kernels, bits, seed] = deal(o.width, o.k, o.sweeps, o.kernels, o.bits, o.seed);
   binned = 6;      % leading projection planes that form the codes
   bin_scale = 0.5; % bin width in standard deviations of each plane
   refine = 2;      % exact propagation rounds over the best matches (k = 1)
+  % The sweeps keep at least four matches per patch: a single best match, swept alone, ends worse
+  % than the best of such a list (see the help for the figures).
+  kept = max(k, 4);
 
-  self = isempty(B);
-  if self, B = A; end
-  A = colour_planes(A);
-  B = colour_planes(B);
   channels = max(size(A, 3), size(B, 3));
   A = with_channels(A, channels);
   B = with_channels(B, channels);
@@ -63,7 +71,7 @@ function [nnf, err] = annfield(A, B, opts)
 
   % Lists of distinct random anchors of B (0-based), not the anchor itself within one image: an
   % entry drawn again moves on to the next anchor of B. No list is longer than B can fill.
-  len = min(k + self, mb * nb - self);
+  len = min(kept + self, mb * nb - self);
   rand('twister', seed);
   map = floor(rand(len, ma * na) * (mb * nb));
   own = 0:ma * na - 1;
@@ -146,19 +154,41 @@ function [nnf, err] = annfield(A, B, opts)
 end
 
 function o = read_options(opts)
-  % The options with the limits and the words of the command line; a name it does not know is an
-  % error, not a default.
-  limits = struct('width', [1, 104, 8], 'k', [1, 64, 1], 'sweeps', [0, 1000, 4], ...
-                  'kernels', [1, 64, 8], 'bits', [1, 24, 16], 'seed', [0, 2147483647, 1]);
+  % The options with the limits and the words of the command line; a name it does not know, or one
+  % of the other method, is an error, not a default.
+  common = struct('width', [1, 104, 8], 'k', [1, 64, 1], 'seed', [0, 2147483647, 1]);
+  routes = struct('matcher', struct('threads', [0, 1024, 0]), ...
+                  'kernels', struct('sweeps', [0, 1000, 4], 'kernels', [1, 64, 8], ...
+                                    'bits', [1, 24, 16]));
   if ~isstruct(opts) || ~isscalar(opts)
     error('annfield:options', 'options must be one struct');
   end
-  for name = fieldnames(opts)'
-    if ~isfield(limits, name{1})
-      error('annfield:option', 'unknown option ''%s''', name{1});
+  o = struct('method', 'matcher', 'quality', 'default');
+  if isfield(opts, 'method')
+    o.method = opts.method;
+    if ~(ischar(o.method) && isrow(o.method) && isfield(routes, o.method))
+      error('annfield:method', 'method is ''matcher'' or ''kernels'', not ''%s''', shown(o.method));
     end
   end
-  o = struct();
+  limits = common;
+  for name = fieldnames(routes.(o.method))'
+    limits.(name{1}) = routes.(o.method).(name{1});
+  end
+  owner = struct('quality', 'matcher');   % quality's words are nnfield's to check
+  for route = fieldnames(routes)'
+    for name = fieldnames(routes.(route{1}))'
+      owner.(name{1}) = route{1};
+    end
+  end
+  for name = fieldnames(opts)'
+    n = name{1};
+    if isfield(owner, n) && ~strcmp(owner.(n), o.method)
+      error('annfield:option', 'option ''%s'' belongs to method ''%s''', n, owner.(n));
+    elseif ~isfield(limits, n) && ~any(strcmp(n, {'method', 'quality'}))
+      error('annfield:option', 'unknown option ''%s''', n);
+    end
+  end
+  if isfield(opts, 'quality'), o.quality = opts.quality; end
   for name = fieldnames(limits)'
     [n, limit] = deal(name{1}, limits.(name{1}));
     value = limit(3);
@@ -171,6 +201,19 @@ function o = read_options(opts)
       end
     end
     o.(n) = double(value);
+  end
+end
+
+function [nnf, err] = matched(A, B, o)
+  % The matcher's field through nnfield; its refusals are annfield's, in the same words.
+  opts = struct('width', o.width, 'k', o.k, 'seed', o.seed, 'quality', o.quality, ...
+                'threads', o.threads);
+  try
+    [nnf, err] = nnfield(A, B, opts);
+  catch failure
+    if ~strncmp(failure.identifier, 'nnfield:', 8), rethrow(failure); end
+    error(['annfield:', failure.identifier(9:end)], '%s', ...
+          regexprep(failure.message, '^nnfield: ', ''));
   end
 end
 
@@ -192,7 +235,7 @@ function image = colour_planes(image)
     error('annfield:class', 'A and B must be uint8 images');
   end
   planes = size(image, 3);
-  if ndims(image) > 3 || planes > 4
+  if ndims(image) > 3 || planes < 1 || planes > 4
     error('annfield:channels', 'images must have 1 or 3 channels (2 or 4 with alpha)');
   end
   if planes == 2 || planes == 4, image = image(:, :, 1:planes - 1); end
@@ -221,7 +264,7 @@ function check_matchable(A, B, o, self)
   end
   side = 2 ^ floor(log2(o.width));
   values = min(o.kernels, side * side) * 3;
-  if max(anchors(A), anchors(B)) * max(values, o.k + 1) >= 2 ^ 31
+  if max(anchors(A), anchors(B)) * max(values, max(o.k, 4) + 1) >= 2 ^ 31
     error('annfield:size', 'images are too large');
   end
 end

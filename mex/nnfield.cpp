@@ -18,7 +18,7 @@ namespace gck {
 namespace {
 
 constexpr char kUsage[] =
-    "Usage: [nnf, err] = nnfield(A, B, opts), or nnfield(A, [], opts) to match A within itself.";
+    "Usage: [nnf, err] = nnfield(A, B, opts), or nnfield(A, [], opts) to match A within itself";
 
 struct ImageShape {
   int32_t rows, cols, channels;
@@ -32,14 +32,14 @@ bool IsSelf(const mxArray* b) {
 
 ImageShape ShapeOfImage(const mxArray* image, const char* name) {
   if (ClassOfArgument(image) != ClassId::kUint8 || mxIsComplex(image)) {
-    FailAs("class", "%s must be a real uint8 image%s.", name,
+    FailAs("class", "%s must be a real uint8 image%s", name,
            name[0] == 'B' ? ", or [] to match A within itself" : "");
   }
   const int64_t channels = Dimension(image, 2);
   if (DimensionCount(image) > 3 || (channels != 1 && channels != 3)) {
     char dims[64];
     DescribeDimensions(image, dims, sizeof dims);
-    FailAs("channels", "%s must be H x W (grey) or H x W x 3 (colour), not %s.", name, dims);
+    FailAs("channels", "%s must be H x W (grey) or H x W x 3 (colour), not %s", name, dims);
   }
   const int64_t rows = Dimension(image, 0), cols = Dimension(image, 1);
   if (rows > 65535 || cols > 65535) FailAs("size", "images must be at most 65535 pixels high and wide");

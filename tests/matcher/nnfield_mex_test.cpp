@@ -148,7 +148,7 @@ TEST(Nnfield, OutputCountsAndTheUsage) {
     EXPECT_EQ(call.identifier, "nnfield:usage");
     EXPECT_EQ(call.error,
               "Usage: [nnf, err] = nnfield(A, B, opts), or nnfield(A, [], opts) to match A within "
-              "itself.");
+              "itself");
   }
 }
 
@@ -194,13 +194,13 @@ TEST(Nnfield, RefusesBadImagesAndOptionsWithAnIdentifierBeforeWritingAnything) {
       {&nine, &empty, {{"k", Number(9)}}, "nnfield:k", "too few patches for k = 9"},
       {&a, &nine, {{"width", Number(12)}}, "nnfield:width", "patch width 12 is larger than a 10 x 10 image"},
       {&no_channels, &a, {}, "nnfield:channels",
-       "A must be H x W (grey) or H x W x 3 (colour), not 20x24x0."},
-      {&a, &four_d, {}, "nnfield:channels", "B must be H x W (grey) or H x W x 3 (colour), not 20x24x3x2."},
+       "A must be H x W (grey) or H x W x 3 (colour), not 20x24x0"},
+      {&a, &four_d, {}, "nnfield:channels", "B must be H x W (grey) or H x W x 3 (colour), not 20x24x3x2"},
       {&a, &wide_empty, {}, "nnfield:class",
-       "B must be a real uint8 image, or [] to match A within itself."},
-      {&a, &cell, {}, "nnfield:class", "B must be a real uint8 image, or [] to match A within itself."},
-      {&grey_double, &a, {}, "nnfield:class", "A must be a real uint8 image."},
-      {&complex, &a, {}, "nnfield:class", "A must be a real uint8 image."},
+       "B must be a real uint8 image, or [] to match A within itself"},
+      {&a, &cell, {}, "nnfield:class", "B must be a real uint8 image, or [] to match A within itself"},
+      {&grey_double, &a, {}, "nnfield:class", "A must be a real uint8 image"},
+      {&complex, &a, {}, "nnfield:class", "A must be a real uint8 image"},
       {&tall, &a, {}, "nnfield:size", "images must be at most 65535 pixels high and wide"},
   };
   for (const auto& t : cases) {
