@@ -50,6 +50,7 @@ void ProjectTile(const Image& image, int32_t width, const KernelChain& chain, in
   const size_t values = static_cast<size_t>(out->values);
   const int32_t kernels = static_cast<int32_t>(chain.row_sequency.size());
   for (int32_t n = 0; n < kernels; ++n) {
+    CheckCancelled();  // a tile of a large colour image takes a while
     if (n > 0) {
       std::fill(next.begin(), next.end(), T{0});
       GckStep(current.data(), next.data(), rows, cols, channels, chain.steps[n - 1]);
