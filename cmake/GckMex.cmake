@@ -12,6 +12,12 @@ endfunction()
 function(gck_add_matcher_mex name)
   gck_build_mex(${name})
   target_link_libraries(${name} PRIVATE gck_matcher)
+  if(GCK_FLAVOUR STREQUAL "linux")
+    # The matcher's threads need a newer C++ runtime than the one MATLAB loads from its own folder
+    # (a missing GLIBCXX version would stop the file loading): it carries its own, and the version
+    # script keeps every symbol of it hidden.
+    target_link_options(${name} PRIVATE -static-libstdc++ -static-libgcc)
+  endif()
 endfunction()
 
 function(gck_build_mex name)

@@ -6,20 +6,25 @@
 
 #include "error/patch_error.h"
 #include "matcher/prepared.h"
+#include "matcher/thread_team.h"
 
 namespace gck {
 namespace {
 
 Field Run(const Image& a, const Image& b, const MatchOptions& options, bool self, Field* start) {
   CheckMatchable(a, b, options, self);
-  const ThreadCount thread_count(options.threads);
   const int32_t channels = std::max(a.channels, b.channels);
   const int32_t levels = CoarseLevels(a.rows, a.cols, b.rows, b.cols, options);
-  if (options.progress) options.progress(0, levels + 1);
-  const std::unique_ptr<PreparedImage> prepared_a = Prepare(a, channels, levels, options, self);
-  const std::unique_ptr<PreparedImage> prepared_b =
-      self ? nullptr : Prepare(b, channels, levels, options, true);
-  return MatchPrepared(*prepared_a, self ? *prepared_a : *prepared_b, levels, options, self, start);
+  Field field;
+  RunOnTeam(TeamSize(options.threads, a.plane() + (self ? 0 : b.plane())), WatchOf(options), [&] {
+    ReportProgress(0, levels + 1);
+    const std::unique_ptr<PreparedImage> prepared_a = Prepare(a, channels, levels, options, self);
+    const std::unique_ptr<PreparedImage> prepared_b =
+        self ? nullptr : Prepare(b, channels, levels, options, true);
+    field =
+        MatchPrepared(*prepared_a, self ? *prepared_a : *prepared_b, levels, options, self, start);
+  });
+  return field;
 }
 
 }  // namespace
@@ -40,8 +45,10 @@ void CheckMatchable(const Image& a, const Image& b, const MatchOptions& options,
       options.levels < 0)
     fail("the number of sweeps and levels must not be negative");
   if (options.radius < -1 || options.coarse_radius < -1) fail("a search radius must be -1 or more");
-  if (options.kernels < 0 || options.leaf_size < 1 || options.threads < 0)
-    fail("kernels and threads must not be negative, leaves must hold an anchor");
+  if (options.kernels < 0 || options.leaf_size < 1)
+    fail("kernels must not be negative, leaves must hold an anchor");
+  if (options.threads < 0 || options.threads > kMaxThreads)
+    fail("threads must lie in 0.." + std::to_string(kMaxThreads) + " (0: every core)");
   if (options.good_enough < 0 || options.good_enough > 255 * 255)
     fail("the good-enough difference must lie in 0..65025");
   if (options.k < 1 || options.k > 64) fail("k must lie in 1..64");

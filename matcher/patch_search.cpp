@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "matcher/split_mix.h"
+#include "matcher/thread_team.h"
 
 namespace gck {
 namespace {
@@ -185,6 +186,7 @@ void SearchBand(const PatchGrid& a, const PatchGrid& b, const SearchPlan& plan, 
   const int32_t full = std::max(b.rows, b.cols);
   const int32_t radius = plan.radius > 0 ? std::min(plan.radius, full) : plan.radius < 0 ? 0 : full;
   for (int32_t i = 0; i <= last - first; ++i) {
+    CheckCancelled();
     const int32_t c = forward ? first + i : last - i;
     for (int32_t j = 0; j < a.rows; ++j) {
       const int32_t r = forward ? j : a.rows - 1 - j;
@@ -239,9 +241,8 @@ PatchGrid MakeGrid(const InterleavedImage& image, int32_t width, bool sums) {
   grid.sums.assign(size_t(grid.anchors()) * ch, 0);
   // Column sums of `width` rows, slid down each column, then summed over `width` columns.
   std::vector<int32_t> column(size_t(grid.rows) * image.cols * ch);
-#pragma omp parallel for schedule(static)
-  for (int32_t c = 0; c < image.cols; ++c) {
-    const uint8_t* px = image.at(0, c);
+  ParallelFor(0, image.cols, 0, [&](int64_t c) {
+    const uint8_t* px = image.at(0, int32_t(c));
     int32_t* out = &column[size_t(c) * grid.rows * ch];
     for (int32_t k = 0; k < ch; ++k) {
       int32_t sum = 0;
@@ -252,10 +253,9 @@ PatchGrid MakeGrid(const InterleavedImage& image, int32_t width, bool sums) {
         out[r * ch + k] = sum;
       }
     }
-  }
+  });
   const size_t col_values = size_t(grid.rows) * ch;
-#pragma omp parallel for schedule(static)
-  for (size_t v = 0; v < col_values; ++v) {
+  ParallelFor(0, int64_t(col_values), 0, [&](int64_t v) {
     int32_t sum = 0;
     for (int32_t c = 0; c < width; ++c) sum += column[c * col_values + v];
     grid.sums[v] = sum;
@@ -263,7 +263,7 @@ PatchGrid MakeGrid(const InterleavedImage& image, int32_t width, bool sums) {
       sum += column[(c + width - 1) * col_values + v] - column[(c - 1) * col_values + v];
       grid.sums[c * col_values + v] = sum;
     }
-  }
+  });
   return grid;
 }
 
@@ -273,8 +273,8 @@ NeighbourLists RandomLists(const PatchGrid& a, const PatchGrid& b, int32_t k, bo
   lists.k = k;
   lists.matches.resize(size_t(a.anchors()) * k);
   lists.costs.resize(lists.matches.size());
-#pragma omp parallel for schedule(static)
-  for (int32_t c = 0; c < a.cols; ++c) {
+  ParallelFor(0, a.cols, 0, [&](int64_t column) {
+    const int32_t c = int32_t(column);
     SplitMix64 random(StreamSeed(seed, 0x5EED, uint64_t(c)));
     for (int32_t r = 0; r < a.rows; ++r) {
       const size_t p = size_t(r) + size_t(c) * a.rows;
@@ -286,7 +286,7 @@ NeighbourLists RandomLists(const PatchGrid& a, const PatchGrid& b, int32_t k, bo
       SortList(list, &lists.costs[p * k], k);
       OfferSamePlace(a, r, c, b, self, list, &lists.costs[p * k], k);
     }
-  }
+  });
   return lists;
 }
 
@@ -297,8 +297,8 @@ NeighbourLists Upsampled(const NeighbourLists& coarse, const PatchGrid& coarse_a
   lists.k = k;
   lists.matches.resize(size_t(a.anchors()) * k);
   lists.costs.resize(lists.matches.size());
-#pragma omp parallel for schedule(static)
-  for (int32_t c = 0; c < a.cols; ++c) {
+  ParallelFor(0, a.cols, 0, [&](int64_t column) {
+    const int32_t c = int32_t(column);
     SplitMix64 random(StreamSeed(seed, 0xF1E1D, uint64_t(c)));
     const int32_t cc = std::min(c / 2, coarse_a.cols - 1);
     for (int32_t r = 0; r < a.rows; ++r) {
@@ -316,7 +316,7 @@ NeighbourLists Upsampled(const NeighbourLists& coarse, const PatchGrid& coarse_a
       SortList(list, &lists.costs[p * k], k);
       OfferSamePlace(a, r, c, b, self, list, &lists.costs[p * k], k);
     }
-  }
+  });
   return lists;
 }
 
@@ -325,8 +325,9 @@ void Search(const PatchGrid& a, const PatchGrid& b, const SearchPlan& plan, Neig
   for (int32_t pass = 0; pass < plan.passes; ++pass) {
     // Bands of one parity touch no anchor that another reads: they run side by side.
     for (int32_t parity = 0; parity < 2; ++parity) {
-#pragma omp parallel for schedule(dynamic, 1)
-      for (int32_t band = parity; band < bands; band += 2) SearchBand(a, b, plan, pass, band, lists);
+      ParallelFor(0, (bands - parity + 1) / 2, 1, [&](int64_t i) {
+        SearchBand(a, b, plan, pass, parity + 2 * int32_t(i), lists);
+      });
     }
   }
 }

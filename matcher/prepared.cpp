@@ -1,10 +1,7 @@
 #include "matcher/prepared.h"
 
-#include <omp.h>
-
 #include <algorithm>
 #include <cmath>
-#include <thread>
 
 #include "matcher/kernel_chain.h"
 #include "matcher/pyramid.h"
@@ -29,22 +26,17 @@ Field FieldOf(const NeighbourLists& lists, const PatchGrid& a, int32_t width, in
   field.match_rows.resize(entries);
   field.match_cols.resize(entries);
   field.errors.resize(entries);
-#pragma omp parallel for schedule(static)
-  for (size_t e = 0; e < entries; ++e) {
+  ParallelFor(0, int64_t(entries), 0, [&](int64_t e) {
     field.match_rows[e] = RowOf(lists.matches[e]);
     field.match_cols[e] = ColOf(lists.matches[e]);
     field.errors[e] = static_cast<float>(std::sqrt(static_cast<double>(lists.costs[e])));
-  }
+  });
   return field;
 }
 
 }  // namespace
 
-ThreadCount::ThreadCount(int32_t threads) : saved_(omp_get_max_threads()) {
-  omp_set_num_threads(threads > 0 ? threads : std::max(1, int(std::thread::hardware_concurrency())));
-}
-
-ThreadCount::~ThreadCount() { omp_set_num_threads(saved_); }
+MatchWatch WatchOf(const MatchOptions& options) { return {options.progress, options.cancelled}; }
 
 int32_t CoarseLevels(int32_t rows_a, int32_t cols_a, int32_t rows_b, int32_t cols_b,
                      const MatchOptions& options) {
@@ -91,9 +83,9 @@ std::unique_ptr<PreparedImage> Prepare(const Image& image, int32_t channels, int
       out->tree = BuildTree(v.stack.data(), uint32_t(v.rows) * uint32_t(v.cols), v.values,
                             options.leaf_size);
       auto& anchors = out->tree.anchors;
-#pragma omp parallel for schedule(static)
-      for (size_t i = 0; i < anchors.size(); ++i)
+      ParallelFor(0, int64_t(anchors.size()), 0, [&](int64_t i) {
         anchors[i] = Pack(int32_t(anchors[i] % uint32_t(v.rows)), int32_t(anchors[i] / uint32_t(v.rows)));
+      });
     }
   }
   return out;
@@ -125,7 +117,7 @@ Field MatchPrepared(const PreparedImage& a, const PreparedImage& b, int32_t leve
       plan.tree = &b.tree;
     }
     Search(grid_a, grid_b, plan, &lists);
-    if (options.progress) options.progress(total - l, total);
+    ReportProgress(total - l, total);
   }
   return FieldOf(lists, a.grids[0], options.width, a.channels);
 }

@@ -13,6 +13,7 @@
 #include "matcher/patch_search.h"
 #include "matcher/patch_tree.h"
 #include "matcher/projections.h"
+#include "matcher/thread_team.h"
 
 namespace gck {
 
@@ -44,17 +45,7 @@ std::unique_ptr<PreparedImage> Prepare(const Image& image, int32_t channels, int
 Field MatchPrepared(const PreparedImage& a, const PreparedImage& b, int32_t levels,
                     const MatchOptions& options, bool self, Field* start);
 
-// Runs the parallel loops of the calling thread's matches on `threads` threads (0: every hardware
-// thread) until it goes out of scope.
-class ThreadCount {
- public:
-  explicit ThreadCount(int32_t threads);
-  ~ThreadCount();
-  ThreadCount(const ThreadCount&) = delete;
-  ThreadCount& operator=(const ThreadCount&) = delete;
-
- private:
-  const int saved_;
-};
+// The callbacks of a match's options, for RunOnTeam.
+MatchWatch WatchOf(const MatchOptions& options);
 
 }  // namespace gck

@@ -24,13 +24,14 @@ std::optional<Field> SequenceMatcher::Add(const Image& frame) {
                      " channels, the first was " + std::to_string(cols_) + " x " +
                      std::to_string(rows_) + " with " + std::to_string(channels_));
   }
-  const ThreadCount thread_count(options_.threads);
-  std::unique_ptr<PreparedImage> prepared = Prepare(frame, channels_, levels_, options_, true);
+  std::unique_ptr<PreparedImage> prepared;
   std::optional<Field> field;
-  if (int32_t(window_.size()) == step_) {
-    field = MatchPrepared(*window_.front(), *prepared, levels_, options_, false, nullptr);
-    window_.pop_front();
-  }
+  RunOnTeam(TeamSize(options_.threads, 2 * frame.plane()), WatchOf(options_), [&] {
+    prepared = Prepare(frame, channels_, levels_, options_, true);
+    if (int32_t(window_.size()) == step_)
+      field = MatchPrepared(*window_.front(), *prepared, levels_, options_, false, nullptr);
+  });
+  if (field) window_.pop_front();
   window_.push_back(std::move(prepared));
   return field;
 }

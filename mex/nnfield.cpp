@@ -52,7 +52,7 @@ struct WholeOption {
 };
 
 const WholeOption kWholeOptions[] = {
-    {"width", 1, MaxPatchWidth(3)}, {"k", 1, 64}, {"seed", 0, 2147483647}, {"threads", 0, 1024}};
+    {"width", 1, MaxPatchWidth(3)}, {"k", 1, 64}, {"seed", 0, 2147483647}, {"threads", 0, kMaxThreads}};
 
 void SetWhole(MatchOptions* options, const char* name, int64_t value) {
   if (std::strcmp(name, "width") == 0) options->width = static_cast<int32_t>(value);
