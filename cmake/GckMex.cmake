@@ -18,6 +18,10 @@ function(gck_add_matcher_mex name)
     # script keeps every symbol of it hidden.
     target_link_options(${name} PRIVATE -static-libstdc++ -static-libgcc)
   endif()
+  # The bundled pair beside it, where its help example finds it.
+  foreach(image motorcycle_left.png motorcycle_right.png)
+    configure_file(${PROJECT_SOURCE_DIR}/data/${image} ${GCK_MEX_OUTPUT_DIR}/${image} COPYONLY)
+  endforeach()
 endfunction()
 
 function(gck_build_mex name)

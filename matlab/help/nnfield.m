@@ -29,9 +29,9 @@
 %   memory does not suffice.
 %
 %   Example:
-%     here = fileparts(which('nnfield'));   % the bundled pair lies beside it
-%     A = imread(fullfile(here, 'motorcycle_left.png'));
-%     B = imread(fullfile(here, 'motorcycle_right.png'));
+%     % The bundled pair lies beside nnfield.
+%     A = imread(fullfile(fileparts(which('nnfield')), 'motorcycle_left.png'));
+%     B = imread(fullfile(fileparts(which('nnfield')), 'motorcycle_right.png'));
 %     [nnf, err] = nnfield(A, B, struct('k', 2));
 %     size(nnf)    % 243 363 2 2
 %
