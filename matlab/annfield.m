@@ -7,33 +7,54 @@ function [nnf, err] = annfield(A, B, opts)
 %   error, the square root of the sum of squared differences over the patch and every channel.
 %
 %   A and B may also carry an alpha channel (grey + alpha, colour + alpha), which is ignored.
+%   With B = [] (only []) the patches of A are matched against the other patches of A (see
+%   ANNFIELD_KNN); A then needs at least k + 1 patches.
 %
 %   [NNF, ERR] = ANNFIELD(A, B, OPTS) takes options from the fields of the struct OPTS, whole
-%   numbers as gckmatch takes them; any other field is an error:
+%   numbers as gckmatch takes them; any other field, or one of the other method, is an error:
+%     method   'matcher' (default) or 'kernels', below
 %     width    patch side W, 1 to 104 (default 8)
 %     k        matches per patch, 1 to 64 (default 1); NNF becomes rows x columns x 2 x k and ERR
 %              rows x columns x k, best first. B needs at least k patches.
+%     seed     random start, 0 to 2^31 - 1 (default 1)
+%   method 'matcher':
+%     quality  'default' or 'high': more time for a smaller error
+%     threads  0 to 1024 (default 0: every core); the field is the same for any count
+%   method 'kernels':
 %     sweeps   propagation sweeps, 0 to 1000 (default 4)
 %     kernels  Walsh-Hadamard kernels per channel, 1 to 64 (default 8)
 %     bits     hash table of 2^bits buckets, 1 to 24 (default 16)
-%     seed     random start, 0 to 2^31 - 1 (default 1)
-%   With B empty ([]) the patches of A are matched against the other patches of A (see
-%   ANNFIELD_KNN); A then needs at least k + 1 patches. A refused call raises an error with the
-%   identifier annfield:<option> (annfield:width, annfield:k, ...), annfield:option for an unknown
-%   field, annfield:class, annfield:channels or annfield:size for the images.
+%   A refused call raises an error with the identifier annfield:<option> (annfield:width,
+%   annfield:k, ...), annfield:option for an unknown field, annfield:class, annfield:channels or
+%   annfield:size for the images.
 %
-%   The work is done by the MEX functions: projfirst_u8_i16 and projnext_i16_rgb (or _luma) project
-%   every patch onto a chain of Walsh-Hadamard kernels, bucketmap_i16 and hash turn projections
-%   into codes, bucketfill files them into hash tables, seedspread_i16_proj or _kbest (_kbest_self)
-%   improve the field sweep by sweep, and patcherr_rgb (or _gray) measures the exact errors. The
-%   sweeps and bucketfill rewrite arrays in place; each is given an array of its own.
+%   The two methods. 'matcher' is NNFIELD, the C++ matcher of the gckmatch command line: the same
+%   field as `gckmatch match` byte for byte, at its speed (about 0.1 s for a 0.1 MP pair with one
+%   thread). 'kernels' chains the eighteen kernel MEX functions in MATLAB: projfirst_u8_i16 and
+%   projnext_i16_rgb (or _luma) project every patch onto a chain of Walsh-Hadamard kernels,
+%   bucketmap_i16 and hash turn projections into codes, bucketfill files them into hash tables,
+%   seedspread_i16_kbest (_kbest_self) improve lists of at least four matches per patch sweep by
+%   sweep, patcherr_rgb (or _gray) measures the exact errors, and for k = 1 two rounds of exact
+%   propagation refine the best. The sweeps and bucketfill rewrite arrays in place; each is given
+%   an array of its own. It is there to study and vary the kernels, not to get fields fast.
+%
+%   Measured on the development set of 15 real pairs (docs/benchmarks.md), one thread, width 8, in
+%   Octave, against the matcher's default (time and error as ratios to its own):
+%     'matcher', quality 'high'           about 2.6 times the time, 6 % less error
+%     'kernels', k = 1                    about 9 times the time, 0.5 % less error
+%     'kernels', the best of its k = 4    about 6 times the time, 4 % more error
+%   What trades time for quality: quality 'high', the better trade on every pair measured; threads,
+%   which only save time; for the kernels, sweeps (each costs time; past 4 they gain under 1 % but
+%   on hard pairs) and kernels (longer vectors: more time, a little less error).
 %
 %   Example:
-%     A = imread('motorcycle_left.png'); B = imread('motorcycle_right.png');
+%     % The bundled pair lies beside nnfield.
+%     A = imread(fullfile(fileparts(which('nnfield')), 'motorcycle_left.png'));
+%     B = imread(fullfile(fileparts(which('nnfield')), 'motorcycle_right.png'));
 %     [nnf, err] = annfield(A, B);
 %     mean(err(:)) / sqrt(8 * 8 * 3)      % mean RMS pixel difference
 %
-%   See also ANNFIELD_KNN.
+%   See also NNFIELD, ANNFIELD_KNN.
 
   narginchk(2, 3);
   if nargin < 3, opts = struct(); end
