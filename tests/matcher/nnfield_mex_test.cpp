@@ -2,6 +2,10 @@
 // refusal with its identifier.
 #include <gtest/gtest.h>
 
+#if !defined(_WIN32)
+#include <sys/resource.h>
+#endif
+
 #include <cstring>
 #include <random>
 #include <string>
@@ -261,6 +265,37 @@ TEST(Nnfield, AnyCallEndsInAFieldOrARefusal) {
   }
   EXPECT_GT(fields, 10);
 }
+
+#if !defined(_WIN32)
+// With the address space capped above what the outputs need but below what the match needs, the
+// call fails with nnfield:memory, every block it took given back: the next call under the same cap
+// fails the same way, and once the cap is lifted the same call succeeds.
+TEST(Nnfield, RunningOutOfMemoryIsARefusal) {
+  const MexFile file("nnfield");
+  const Array a(mxUINT8_CLASS, {2000, 2000});
+  const Array opts = Array::Struct({{"threads", Number(1)}});
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_AS, &saved), 0);
+  std::FILE* in = std::fopen("/proc/self/statm", "r");
+  ASSERT_NE(in, nullptr);
+  unsigned long pages = 0;
+  ASSERT_EQ(std::fscanf(in, "%lu", &pages), 1);
+  std::fclose(in);
+  // The outputs take 20 bytes per anchor (80 MB), the match about 60 bytes per pixel more.
+  rlimit capped = saved;
+  capped.rlim_cur = pages * 4096 + (150ul << 20);
+  ASSERT_EQ(setrlimit(RLIMIT_AS, &capped), 0);
+  const CallResult first = file.Call(2, {&a, &a, &opts});
+  const CallResult second = file.Call(2, {&a, &a, &opts});
+  ASSERT_EQ(setrlimit(RLIMIT_AS, &saved), 0);
+  for (const CallResult& call : {first, second}) {
+    EXPECT_EQ(call.identifier, "nnfield:memory");
+    EXPECT_EQ(call.error, "Out of memory: the call needs more memory than is free");
+  }
+  const Array every_core = Array::Struct({});
+  EXPECT_TRUE(file.Call(1, {&a, &a, &every_core}).ok());
+}
+#endif
 
 }  // namespace
 }  // namespace gck
