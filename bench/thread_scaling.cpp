@@ -61,7 +61,8 @@ Run Measure(const gck::Image& a, const gck::Image& b, int threads) {
   const int32_t levels = gck::CoarseLevels(a.rows, a.cols, b.rows, b.cols, options);
   const auto time_prepare = [&](const gck::Image& image, bool tree) {
     const Clock::time_point begin = Clock::now();
-    gck::RunOnTeam(threads, {}, [&] { gck::Prepare(image, channels, levels, options, tree); });
+    gck::RunOnTeam(threads, {},
+                   [&] { gck::Prepare(image, channels, options, {levels, true, true, tree}); });
     return Since(begin);
   };
   const double prepare_a = time_prepare(a, false);

@@ -30,6 +30,11 @@ struct MatchOptions {
   int32_t leaf_size = 4;      // anchors of B per leaf of that tree
   int32_t good_enough = 2;    // an anchor whose matches differ by at most this squared amount per
                               // pixel and channel skips the tree
+  // A field to start from instead of a random start and the coarse levels: for every anchor of A,
+  // k >= 1 anchors of B (any k; the field of an earlier match of A, or of an image of A's size).
+  // Each entry is measured and the best join the lists before the first sweep, so no anchor ends
+  // worse than its best start entry. Not owned: it must outlive the call.
+  const Field* start_field = nullptr;
   // Called with done = 0 before the first level and after each level: done of total levels. It
   // is called on the calling thread, and may throw to cancel the match: the exception leaves
   // MatchImages or MatchSelf and nothing is kept.

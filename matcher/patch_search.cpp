@@ -177,7 +177,7 @@ void OfferSamePlace(const PatchGrid& a, int32_t r, int32_t c, const PatchGrid& b
 
 void SearchBand(const PatchGrid& a, const PatchGrid& b, const SearchPlan& plan, int32_t pass,
                 int32_t band, NeighbourLists* lists) {
-  const bool forward = pass % 2 == 0;
+  const bool forward = (pass % 2 == 0) != plan.backward_first;
   const int32_t step = forward ? 1 : -1;
   const int32_t first = band * kBandCols, last = std::min(first + kBandCols, a.cols) - 1;
   SplitMix64 random(StreamSeed(plan.seed, uint64_t(pass), uint64_t(band)));
@@ -207,6 +207,7 @@ void SearchBand(const PatchGrid& a, const PatchGrid& b, const SearchPlan& plan, 
           if (col >= 0 && col < b.cols) search.Try(RowOf(n[s]), col, false);
         }
       }
+      if (plan.searched && !plan.searched[size_t(r) + size_t(c) * a.rows]) continue;
       if (plan.tree && search.worst() > plan.good_enough) {
         const size_t p = size_t(r) + size_t(c) * a.rows;
         const uint32_t own = plan.tree->Leaf(&plan.vectors_a[p * plan.tree->dims]);
@@ -217,13 +218,14 @@ void SearchBand(const PatchGrid& a, const PatchGrid& b, const SearchPlan& plan, 
           search.TryLeaf(*plan.tree, leaf, plan.vectors_a, plan.norm);
       }
       // Random search around the best match, in windows that halve.
-      for (int32_t w = radius; w >= 1; w /= 2) {
-        const uint32_t best = search.best();
-        const int32_t r0 = std::max(RowOf(best) - w, 0), r1 = std::min(RowOf(best) + w + 1, b.rows);
-        const int32_t c0 = std::max(ColOf(best) - w, 0), c1 = std::min(ColOf(best) + w + 1, b.cols);
-        search.Try(r0 + int32_t(random.Below(uint32_t(r1 - r0))),
-                   c0 + int32_t(random.Below(uint32_t(c1 - c0))), true);
-      }
+      for (int32_t t = 0; t < plan.tries; ++t)
+        for (int32_t w = radius; w >= 1; w /= 2) {
+          const uint32_t best = search.best();
+          const int32_t r0 = std::max(RowOf(best) - w, 0), r1 = std::min(RowOf(best) + w + 1, b.rows);
+          const int32_t c0 = std::max(ColOf(best) - w, 0), c1 = std::min(ColOf(best) + w + 1, b.cols);
+          search.Try(r0 + int32_t(random.Below(uint32_t(r1 - r0))),
+                     c0 + int32_t(random.Below(uint32_t(c1 - c0))), true);
+        }
     }
   }
 }
@@ -315,6 +317,42 @@ NeighbourLists Upsampled(const NeighbourLists& coarse, const PatchGrid& coarse_a
       for (int32_t s = 0; s < k; ++s) lists.costs[p * k + s] = FullCost(a, r, c, b, list[s]);
       SortList(list, &lists.costs[p * k], k);
       OfferSamePlace(a, r, c, b, self, list, &lists.costs[p * k], k);
+    }
+  });
+  return lists;
+}
+
+NeighbourLists GivenLists(const uint32_t* starts, int32_t per_anchor, const PatchGrid& a,
+                          const PatchGrid& b, int32_t k, bool self, uint64_t seed) {
+  NeighbourLists lists;
+  lists.k = k;
+  lists.matches.resize(size_t(a.anchors()) * k);
+  lists.costs.resize(lists.matches.size());
+  ParallelFor(0, a.cols, 0, [&](int64_t column) {
+    const int32_t c = int32_t(column);
+    SplitMix64 random(StreamSeed(seed, 0x57A27, uint64_t(c)));
+    std::vector<uint32_t> list(size_t(per_anchor) + k), costs(list.size());
+    for (int32_t r = 0; r < a.rows; ++r) {
+      const size_t p = size_t(r) + size_t(c) * a.rows;
+      const uint32_t self_match = self ? Pack(r, c) : kNoCost;
+      // The given matches, each once and never the anchor itself, best first, k at most.
+      int32_t n = 0;
+      for (const uint32_t* q = &starts[p * per_anchor]; q < &starts[(p + 1) * per_anchor]; ++q) {
+        if (*q == self_match || std::find(list.data(), list.data() + n, *q) != list.data() + n)
+          continue;
+        list[n] = *q, costs[n] = FullCost(a, r, c, b, *q), ++n;
+      }
+      SortList(list.data(), costs.data(), n);
+      n = std::min(n, k);
+      if (n < k) {
+        for (int32_t s = n; s < k; ++s) list[s] = list[0];
+        MakeDistinct(list.data(), k, self_match, b, &random);
+        for (int32_t s = n; s < k; ++s) costs[s] = FullCost(a, r, c, b, list[s]);
+        SortList(list.data(), costs.data(), k);
+      }
+      std::copy_n(list.begin(), k, &lists.matches[p * k]);
+      std::copy_n(costs.begin(), k, &lists.costs[p * k]);
+      OfferSamePlace(a, r, c, b, self, &lists.matches[p * k], &lists.costs[p * k], k);
     }
   });
   return lists;

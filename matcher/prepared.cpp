@@ -1,6 +1,7 @@
 #include "matcher/prepared.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 
 #include "matcher/kernel_chain.h"
@@ -13,6 +14,15 @@ namespace {
 // Patch width `level` halvings coarser: the same stretch of image, at least 2 pixels.
 int32_t LevelWidth(int32_t width, int32_t level) {
   return level == 0 ? width : std::max(2, (width + (1 << level) - 1) >> level);
+}
+
+// The lists a start field gives, its entries packed as anchors of B.
+NeighbourLists StartLists(const Field& start, const PatchGrid& a, const PatchGrid& b, int32_t k,
+                          bool self, uint64_t seed) {
+  std::vector<uint32_t> starts(start.match_rows.size());
+  ParallelFor(0, int64_t(starts.size()), 0,
+              [&](int64_t e) { starts[e] = Pack(start.match_rows[e], start.match_cols[e]); });
+  return GivenLists(starts.data(), start.k, a, b, k, self, seed);
 }
 
 Field FieldOf(const NeighbourLists& lists, const PatchGrid& a, int32_t width, int32_t channels) {
@@ -56,59 +66,133 @@ int32_t CoarseLevels(int32_t rows_a, int32_t cols_a, int32_t rows_b, int32_t col
   return levels;
 }
 
-std::unique_ptr<PreparedImage> Prepare(const Image& image, int32_t channels, int32_t levels,
-                                       const MatchOptions& options, bool tree) {
+// The radius of the random search at level l of a match with `levels` coarse levels.
+int32_t LevelRadius(int32_t l, int32_t levels, const MatchOptions& options) {
+  return l == levels ? options.coarse_radius : options.radius;
+}
+
+std::unique_ptr<PreparedImage> Prepare(const Image& image, int32_t channels,
+                                       const MatchOptions& options, const PrepareFor& what) {
   auto out = std::make_unique<PreparedImage>();
+  out->source = &image;
   out->rows = image.rows;
   out->cols = image.cols;
   out->channels = channels;
+  const int32_t built = what.coarse ? what.levels : 0;
   const Image converted = image.channels == channels ? Image() : WithChannels(image, channels);
   const Image& plain = image.channels == channels ? image : converted;
-  out->pyramid.resize(levels + 1);
+  out->pyramid.resize(built + 1);
   out->pyramid[0] = Interleave(plain);
-  for (int32_t l = 1; l <= levels; ++l) out->pyramid[l] = HalfSize(out->pyramid[l - 1]);
-  out->grids.reserve(levels + 1);
-  for (int32_t l = 0; l <= levels; ++l) {
-    // Patch sums serve the random search only.
-    const int32_t radius = l == levels ? options.coarse_radius : options.radius;
-    out->grids.push_back(MakeGrid(out->pyramid[l], LevelWidth(options.width, l), radius >= 0));
+  for (int32_t l = 1; l <= built; ++l) out->pyramid[l] = HalfSize(out->pyramid[l - 1]);
+  out->grids.reserve(built + 1);
+  for (int32_t l = 0; l <= built; ++l) {
+    // Patch sums serve the random search only, which a start field may call for at full size.
+    const bool sums = LevelRadius(l, what.levels, options) >= 0 || !what.coarse;
+    out->grids.push_back(MakeGrid(out->pyramid[l], LevelWidth(options.width, l), sums));
   }
-  if (options.kernels > 0) {
-    const int32_t side = std::min(KernelSide(options.width), 8);
-    const KernelChain chain = SequencyChain(side, std::min(options.kernels, side * side), 1);
-    out->vectors = Project(plain, options.width, chain, 0);
-    out->norm = side * side;
-    if (tree) {
-      const Projections& v = out->vectors;
-      out->tree = BuildTree(v.stack.data(), uint32_t(v.rows) * uint32_t(v.cols), v.values,
-                            options.leaf_size);
-      auto& anchors = out->tree.anchors;
-      ParallelFor(0, int64_t(anchors.size()), 0, [&](int64_t i) {
-        anchors[i] = Pack(int32_t(anchors[i] % uint32_t(v.rows)), int32_t(anchors[i] / uint32_t(v.rows)));
-      });
-    }
-  }
+  if (what.vectors || what.tree) MakeSearchable(out.get(), options, what.tree);
   return out;
 }
 
-Field MatchPrepared(const PreparedImage& a, const PreparedImage& b, int32_t levels,
+void MakeSearchable(PreparedImage* image, const MatchOptions& options, bool tree) {
+  if (options.kernels <= 0) return;
+  if (image->vectors.stack.empty()) {
+    const int32_t side = std::min(KernelSide(options.width), 8);
+    const KernelChain chain = SequencyChain(side, std::min(options.kernels, side * side), 1);
+    const Image& source = *image->source;
+    if (source.channels == image->channels) {
+      image->vectors = Project(source, options.width, chain, 0);
+    } else {
+      image->vectors = Project(WithChannels(source, image->channels), options.width, chain, 0);
+    }
+    image->norm = side * side;
+  }
+  if (tree && image->tree.anchors.empty()) {
+    const Projections& v = image->vectors;
+    image->tree = BuildTree(v.stack.data(), uint32_t(v.rows) * uint32_t(v.cols), v.values,
+                            options.leaf_size);
+    auto& anchors = image->tree.anchors;
+    ParallelFor(0, int64_t(anchors.size()), 0, [&](int64_t i) {
+      anchors[i] = Pack(int32_t(anchors[i] % uint32_t(v.rows)), int32_t(anchors[i] / uint32_t(v.rows)));
+    });
+  }
+}
+
+namespace {
+
+// Below this share of anchors to search, a match from a start field searches them without the tree.
+constexpr double kFewToSearch = 0.3;
+
+// Which anchors a start field leaves to be searched: all, unless the field records errors; then
+// those whose best start entry now measures more than the least error recorded for them.
+std::vector<uint8_t> UnsettledAnchors(const Field& start, const NeighbourLists& lists,
+                                      size_t* unsettled) {
+  const size_t anchors = start.anchors();
+  std::vector<uint8_t> flags(anchors, 1);
+  std::atomic<size_t> count{0};
+  if (start.errors.size() != anchors * size_t(start.k)) {
+    *unsettled = anchors;
+    return flags;
+  }
+  ParallelFor(0, int64_t(anchors), 0, [&](int64_t p) {
+    const float* recorded = &start.errors[size_t(p) * start.k];
+    const float least = *std::min_element(recorded, recorded + start.k);
+    const float now = static_cast<float>(std::sqrt(static_cast<double>(lists.costs[p * lists.k])));
+    flags[p] = !(now <= least);  // a recorded NaN never settles an anchor
+    if (flags[p]) count.fetch_add(1, std::memory_order_relaxed);
+  });
+  *unsettled = count;
+  return flags;
+}
+
+}  // namespace
+
+Field MatchPrepared(PreparedImage& a, PreparedImage& b, int32_t levels,
                     const MatchOptions& options, bool self, Field* start) {
-  const int32_t total = levels + 1;
+  // A start field takes the place of the random start and the coarse levels.
+  const int32_t top = options.start_field ? 0 : levels;
+  const int32_t total = top + 1;
   NeighbourLists lists;
-  for (int32_t l = levels; l >= 0; --l) {
+  std::vector<uint8_t> unsettled;
+  for (int32_t l = top; l >= 0; --l) {
     const PatchGrid& grid_a = a.grids[l];
     const PatchGrid& grid_b = b.grids[l];
     const uint64_t level_seed = SplitMix64(options.seed + 0x100 * uint64_t(l)).Next();
-    lists = l == levels ? RandomLists(grid_a, grid_b, options.k, self, level_seed)
-                        : Upsampled(lists, a.grids[l + 1], grid_a, grid_b, self, level_seed);
+    bool tree = l == 0 && options.kernels > 0;
+    bool few_to_search = false;
+    size_t searched_count = 0;
+    if (options.start_field) {
+      lists = StartLists(*options.start_field, grid_a, grid_b, options.k, self, level_seed);
+      size_t count = 0;
+      unsettled = UnsettledAnchors(*options.start_field, lists, &count);
+      few_to_search = double(count) < kFewToSearch * double(grid_a.anchors());
+      searched_count = count;
+      tree = tree && !few_to_search;
+    } else if (l == levels) {
+      lists = RandomLists(grid_a, grid_b, options.k, self, level_seed);
+    } else {
+      lists = Upsampled(lists, a.grids[l + 1], grid_a, grid_b, self, level_seed);
+    }
     if (l == 0 && start) *start = FieldOf(lists, grid_a, options.width, a.channels);
     SearchPlan plan;
     plan.passes = l == levels ? options.coarse_passes : l == 0 ? options.passes : options.mid_passes;
-    plan.radius = l == levels ? options.coarse_radius : options.radius;
+    plan.radius = LevelRadius(l, levels, options);
     plan.self = self;
     plan.seed = level_seed;
+    plan.searched = unsettled.empty() ? nullptr : unsettled.data();
+    if (few_to_search) {
+      // The tree's cost is fixed, the random search's per searched anchor: for a few anchors, a
+      // search of the whole of B there and back is the cheaper one, and no worse.
+      // The start came from a sweep that ended forward: the way back offers new neighbours.
+      plan.backward_first = true;
+      plan.passes = searched_count > 0 ? 2 : 1;
+      plan.radius = 0;
+      plan.tries = 2;
+    }
     // At full size, the tree over B's vectors proposes look-alike patches.
-    if (l == 0 && options.kernels > 0) {
+    if (tree) {
+      MakeSearchable(&a, options, self);
+      if (!self) MakeSearchable(&b, options, true);
       const Projections& v = a.vectors;
       plan.vectors_a = v.stack.data();
       plan.norm = uint32_t(a.norm);

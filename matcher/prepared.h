@@ -18,6 +18,7 @@
 namespace gck {
 
 struct PreparedImage {
+  const Image* source = nullptr;  // not owned: the vectors may be made from it later
   int32_t rows = 0, cols = 0, channels = 0;
   std::vector<InterleavedImage> pyramid;  // level l halves the size l times; 0 the full size
   std::vector<PatchGrid> grids;           // the anchors of each level (they point into pyramid)
@@ -35,14 +36,26 @@ struct PreparedImage {
 int32_t CoarseLevels(int32_t rows_a, int32_t cols_a, int32_t rows_b, int32_t cols_b,
                      const MatchOptions& options);
 
-// Prepares `image` with `channels` channels (a grey image is repeated into three) for `levels`
-// coarser levels; `tree` builds the tree, needed where the image is B.
-std::unique_ptr<PreparedImage> Prepare(const Image& image, int32_t channels, int32_t levels,
-                                       const MatchOptions& options, bool tree);
+// What an image is prepared for.
+struct PrepareFor {
+  int32_t levels = 0;    // the coarse levels of the match
+  bool coarse = true;    // make them now (a match from a start field needs none)
+  bool vectors = true;   // make the full-size vectors now
+  bool tree = false;     // and the tree over them, needed where the image is B
+};
+
+// Prepares `image` with `channels` channels (a grey image is repeated into three). The image must
+// outlive the prepared one.
+std::unique_ptr<PreparedImage> Prepare(const Image& image, int32_t channels,
+                                       const MatchOptions& options, const PrepareFor& what);
+
+// Makes the vectors (and the tree, when `tree`) unless they are there.
+void MakeSearchable(PreparedImage* image, const MatchOptions& options, bool tree);
 
 // The field of A against B (or within A when `self`, with b the same object), both prepared
-// with the same channels and levels.
-Field MatchPrepared(const PreparedImage& a, const PreparedImage& b, int32_t levels,
+// with the same channels and levels. From a start field, the coarse levels are skipped and the
+// vectors made only if an anchor needs the tree.
+Field MatchPrepared(PreparedImage& a, PreparedImage& b, int32_t levels,
                     const MatchOptions& options, bool self, Field* start);
 
 // The callbacks of a match's options, for RunOnTeam.

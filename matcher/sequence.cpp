@@ -27,7 +27,7 @@ std::optional<Field> SequenceMatcher::Add(const Image& frame) {
   std::unique_ptr<PreparedImage> prepared;
   std::optional<Field> field;
   RunOnTeam(TeamSize(options_.threads, 2 * frame.plane()), WatchOf(options_), [&] {
-    prepared = Prepare(frame, channels_, levels_, options_, true);
+    prepared = Prepare(frame, channels_, options_, {levels_, true, true, true});
     if (int32_t(window_.size()) == step_)
       field = MatchPrepared(*window_.front(), *prepared, levels_, options_, false, nullptr);
   });
