@@ -14,6 +14,7 @@
 
 #include "host/loader.h"
 #include "matcher/matcher.h"
+#include "tests/matcher/scenes.h"
 #include "tests/reference/patch_match_reference.h"
 
 namespace gck {
@@ -23,15 +24,6 @@ using host::Array;
 using host::CallResult;
 using host::MexFile;
 using Fields = std::vector<std::pair<std::string, Array>>;
-
-Image Noise(std::mt19937& rng, int rows, int cols, int channels) {
-  Image image = BlankImage(rows, cols, channels);
-  for (uint8_t& v : image.pixels) v = static_cast<uint8_t>(rng() % 64);
-  // Smooth enough that neighbours' matches help, rough enough that matches differ by seed.
-  for (size_t i = 1; i < image.pixels.size(); ++i)
-    image.pixels[i] = static_cast<uint8_t>((image.pixels[i - 1] * 3 + image.pixels[i] * 4) / 5);
-  return image;
-}
 
 Array HostImage(const Image& image) {
   const size_t rows = image.rows, cols = image.cols;
@@ -78,8 +70,8 @@ TEST(Nnfield, GivesTheMatchersFieldWithTheTrueErrorsInAnnfieldsLayout) {
                         {21, 25, 3, 0, 0, 0, 6, 1, 5, "default", true},
                         {9, 40, 1, 12, 9, 1, 9, 1, 3, "default", false}};
   for (const Case& t : cases) {
-    const Image a = Noise(rng, t.rows_a, t.cols_a, t.channels_a);
-    const Image b = t.self ? a : Noise(rng, t.rows_b, t.cols_b, t.channels_b);
+    const Image a = Scene(rng, t.rows_a, t.cols_a, t.channels_a);
+    const Image b = t.self ? a : Scene(rng, t.rows_b, t.cols_b, t.channels_b);
     MatchOptions options = QualityOptions(std::string(t.quality) == "high" ? Quality::kHigh
                                                                           : Quality::kDefault);
     options.width = t.width;
@@ -116,7 +108,7 @@ TEST(Nnfield, GivesTheMatchersFieldWithTheTrueErrorsInAnnfieldsLayout) {
 TEST(Nnfield, AnImageWithItselfGivesTheIdentityForAnyThreadCount) {
   const MexFile file("nnfield");
   std::mt19937 rng(32);
-  const Image a = Noise(rng, 47, 52, 3);
+  const Image a = Scene(rng, 47, 52, 3);
   const Array host_a = HostImage(a), itself(mxDOUBLE_CLASS, {0, 0});
   std::vector<double> first;
   for (int threads : {1, 2, 3, 7, 0}) {
@@ -140,7 +132,7 @@ TEST(Nnfield, AnImageWithItselfGivesTheIdentityForAnyThreadCount) {
 TEST(Nnfield, OutputCountsAndTheUsage) {
   const MexFile file("nnfield");
   std::mt19937 rng(33);
-  const Array a = HostImage(Noise(rng, 12, 13, 1));
+  const Array a = HostImage(Scene(rng, 12, 13, 1));
   for (int nlhs : {0, 1, 2}) {
     const CallResult call = file.Call(nlhs, {&a, &a});
     ASSERT_TRUE(call.ok()) << call.error;
@@ -159,8 +151,8 @@ TEST(Nnfield, OutputCountsAndTheUsage) {
 TEST(Nnfield, RefusesBadImagesAndOptionsWithAnIdentifierBeforeWritingAnything) {
   const MexFile file("nnfield");
   std::mt19937 rng(34);
-  const Array a = HostImage(Noise(rng, 20, 23, 3));
-  const Array nine = HostImage(Noise(rng, 10, 10, 3));  // 3 x 3 patches of width 8
+  const Array a = HostImage(Scene(rng, 20, 23, 3));
+  const Array nine = HostImage(Scene(rng, 10, 10, 3));  // 3 x 3 patches of width 8
   const Array empty(mxDOUBLE_CLASS, {0, 0});
   const Array no_channels(mxUINT8_CLASS, {20, 24, 0});
   const Array four_d(mxUINT8_CLASS, {20, 24, 3, 2});
