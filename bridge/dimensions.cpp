@@ -5,7 +5,9 @@
 
 namespace gck {
 
-int DimensionCount(const mxArray* array) { return static_cast<int>(mxGetNumberOfDimensions(array)); }
+int DimensionCount(const mxArray* array) {
+  return static_cast<int>(mxGetNumberOfDimensions(array));
+}
 
 int64_t Dimension(const mxArray* array, int index) {
   if (index >= DimensionCount(array)) return 1;

@@ -23,7 +23,8 @@ void RunIdentifiedGateway(int nlhs, mxArray* plhs[], int nrhs, const mxArray* pr
     std::snprintf(identifier, sizeof identifier, "%s:%s", prefix,
                   error.identifier()[0] != '\0' ? error.identifier() : "failed");
   } catch (const std::bad_alloc&) {
-    std::snprintf(message, sizeof message, "Out of memory: the call needs more memory than is free");
+    std::snprintf(message, sizeof message,
+                  "Out of memory: the call needs more memory than is free");
     std::snprintf(identifier, sizeof identifier, "%s:memory", prefix);
   } catch (const std::exception& error) {
     std::snprintf(message, sizeof message, "%s", error.what());

@@ -42,7 +42,8 @@ ImageShape ShapeOfImage(const mxArray* image, const char* name) {
     FailAs("channels", "%s must be H x W (grey) or H x W x 3 (colour), not %s", name, dims);
   }
   const int64_t rows = Dimension(image, 0), cols = Dimension(image, 1);
-  if (rows > 65535 || cols > 65535) FailAs("size", "images must be at most 65535 pixels high and wide");
+  if (rows > 65535 || cols > 65535)
+    FailAs("size", "images must be at most 65535 pixels high and wide");
   return {static_cast<int32_t>(rows), static_cast<int32_t>(cols), static_cast<int32_t>(channels)};
 }
 
@@ -51,8 +52,10 @@ struct WholeOption {
   int64_t low, high;
 };
 
-const WholeOption kWholeOptions[] = {
-    {"width", 1, MaxPatchWidth(3)}, {"k", 1, 64}, {"seed", 0, 2147483647}, {"threads", 0, kMaxThreads}};
+const WholeOption kWholeOptions[] = {{"width", 1, MaxPatchWidth(3)},
+                                     {"k", 1, 64},
+                                     {"seed", 0, 2147483647},
+                                     {"threads", 0, kMaxThreads}};
 
 void SetWhole(MatchOptions* options, const char* name, int64_t value) {
   if (std::strcmp(name, "width") == 0) options->width = static_cast<int32_t>(value);
@@ -84,11 +87,12 @@ MatchOptions ReadOptions(const mxArray* opts) {
     const char* name = FieldName(opts, f);
     bool known = std::strcmp(name, "quality") == 0;
     if (known) quality_field = f;
-    for (const WholeOption& option : kWholeOptions) known = known || std::strcmp(name, option.name) == 0;
+    for (const WholeOption& option : kWholeOptions)
+      known = known || std::strcmp(name, option.name) == 0;
     if (!known) FailAs("option", "unknown option '%s'", name);
   }
-  MatchOptions options =
-      QualityOptions(quality_field >= 0 ? ReadQuality(FieldValue(opts, quality_field)) : Quality::kDefault);
+  MatchOptions options = QualityOptions(
+      quality_field >= 0 ? ReadQuality(FieldValue(opts, quality_field)) : Quality::kDefault);
   for (int f = 0; f < fields; ++f) {
     for (const WholeOption& option : kWholeOptions) {
       if (std::strcmp(FieldName(opts, f), option.name) != 0) continue;
@@ -115,7 +119,8 @@ Image ShapeOnly(const ImageShape& shape) {
 }
 
 // The matcher's limits that annfield names by option, then the rest of them.
-void RequireMatchable(const ImageShape& a, const ImageShape& b, const MatchOptions& options, bool self) {
+void RequireMatchable(const ImageShape& a, const ImageShape& b, const MatchOptions& options,
+                      bool self) {
   for (const ImageShape* image : {&a, &b}) {
     if (options.width > image->rows || options.width > image->cols)
       FailAs("width", "patch width %d is larger than a %d x %d image", options.width, image->cols,
