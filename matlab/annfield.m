@@ -29,8 +29,7 @@ function [nnf, err] = annfield(A, B, opts)
 %   annfield:size for the images.
 %
 %   The two methods. 'matcher' is NNFIELD, the C++ matcher of the gckmatch command line: the same
-%   field as `gckmatch match` byte for byte, at its speed (about 0.1 s for a 0.1 MP pair with one
-%   thread). 'kernels' chains the eighteen kernel MEX functions in MATLAB: projfirst_u8_i16 and
+%   field as `gckmatch match` byte for byte, at its speed. 'kernels' chains the eighteen kernel MEX functions in MATLAB: projfirst_u8_i16 and
 %   projnext_i16_rgb (or _luma) project every patch onto a chain of Walsh-Hadamard kernels,
 %   bucketmap_i16 and hash turn projections into codes, bucketfill files them into hash tables,
 %   seedspread_i16_kbest (_kbest_self) improve lists of at least four matches per patch sweep by
@@ -39,10 +38,12 @@ function [nnf, err] = annfield(A, B, opts)
 %   an array of its own. It is there to study and vary the kernels, not to get fields fast.
 %
 %   Measured on the development set of 15 real pairs (docs/benchmarks.md), one thread, width 8, in
-%   Octave, against the matcher's default (time and error as ratios to its own):
-%     'matcher', quality 'high'           about 2.6 times the time, 6 % less error
-%     'kernels', k = 1                    about 9 times the time, 0.5 % less error
-%     'kernels', the best of its k = 4    about 6 times the time, 4 % more error
+%   Octave, against the default method and setting (time and error as ratios to its own):
+%     'matcher', quality 'high'           about 2.5 times the time, 5.5 % less error
+%     'kernels', k = 1                    about 12 times the time, 0.5 % less error
+%     'kernels', the best of its k = 4    about 8 times the time, 4 % more error
+%   The default itself takes about 0.1 s for a 0.1 MP pair and 3 s for a 4 MP one, as the
+%   command line does.
 %   What trades time for quality: quality 'high', the better trade on every pair measured; threads,
 %   which only save time; for the kernels, sweeps (each costs time; past 4 they gain under 1 % but
 %   on hard pairs) and kernels (longer vectors: more time, a little less error).
