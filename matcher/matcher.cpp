@@ -25,8 +25,7 @@ Field Run(const Image& a, const Image& b, const MatchOptions& options, bool self
     const std::unique_ptr<PreparedImage> prepared_a = Prepare(a, channels, options, for_a);
     const std::unique_ptr<PreparedImage> prepared_b =
         self ? nullptr : Prepare(b, channels, options, for_b);
-    field =
-        MatchPrepared(*prepared_a, self ? *prepared_a : *prepared_b, levels, options, self, start);
+    field = MatchPrepared(*prepared_a, self ? *prepared_a : *prepared_b, options, self, start);
   });
   return field;
 }

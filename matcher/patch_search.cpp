@@ -55,7 +55,7 @@ class AnchorSearch {
     p_ = uint32_t(r) + uint32_t(c) * uint32_t(a_.rows);
     self_match_ = self_ ? Pack(r, c) : kNoCost;
     patch_a_ = a_.image->at(r, c);
-    sums_a_ = &a_.sums[size_t(p_) * channels_];
+    sums_a_ = a_.sums.empty() || b_.sums.empty() ? nullptr : &a_.sums[size_t(p_) * channels_];
     matches_ = &lists_->matches[size_t(p_) * k_];
     costs_ = &lists_->costs[size_t(p_) * k_];
   }
@@ -87,7 +87,7 @@ class AnchorSearch {
     for (int32_t s = 0; s < k_; ++s)
       if (matches_[s] == q) return;
     const uint32_t worst = costs_[k_ - 1];
-    if (bound && SumsExceed(row, col, worst)) return;
+    if (bound && sums_a_ && SumsExceed(row, col, worst)) return;
     const uint32_t cost =
         InterleavedSsd(patch_a_, stride_a_, b_.image->at(row, col), stride_b_, column_bytes_,
                        a_.width, worst);

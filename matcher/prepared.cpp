@@ -1,6 +1,7 @@
 #include "matcher/prepared.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <atomic>
 #include <cmath>
 
@@ -78,20 +79,26 @@ std::unique_ptr<PreparedImage> Prepare(const Image& image, int32_t channels,
   out->rows = image.rows;
   out->cols = image.cols;
   out->channels = channels;
-  const int32_t built = what.coarse ? what.levels : 0;
+  out->levels = what.levels;
+  // Grids point into the pyramid: it never moves, coarse levels made later included.
+  out->pyramid.reserve(what.levels + 1);
+  out->grids.reserve(what.levels + 1);
   const Image converted = image.channels == channels ? Image() : WithChannels(image, channels);
-  const Image& plain = image.channels == channels ? image : converted;
-  out->pyramid.resize(built + 1);
-  out->pyramid[0] = Interleave(plain);
-  for (int32_t l = 1; l <= built; ++l) out->pyramid[l] = HalfSize(out->pyramid[l - 1]);
-  out->grids.reserve(built + 1);
-  for (int32_t l = 0; l <= built; ++l) {
-    // Patch sums serve the random search only, which a start field may call for at full size.
-    const bool sums = LevelRadius(l, what.levels, options) >= 0 || !what.coarse;
-    out->grids.push_back(MakeGrid(out->pyramid[l], LevelWidth(options.width, l), sums));
-  }
+  out->pyramid.push_back(Interleave(image.channels == channels ? image : converted));
+  // Patch sums serve the random search only, which a start field may call for at full size.
+  const bool sums = LevelRadius(0, what.levels, options) >= 0 || !what.coarse;
+  out->grids.push_back(MakeGrid(out->pyramid[0], options.width, sums));
+  if (what.coarse) MakeCoarse(out.get(), options);
   if (what.vectors || what.tree) MakeSearchable(out.get(), options, what.tree);
   return out;
+}
+
+void MakeCoarse(PreparedImage* image, const MatchOptions& options) {
+  for (int32_t l = int32_t(image->pyramid.size()); l <= image->levels; ++l) {
+    image->pyramid.push_back(HalfSize(image->pyramid[l - 1]));
+    const bool sums = LevelRadius(l, image->levels, options) >= 0;
+    image->grids.push_back(MakeGrid(image->pyramid[l], LevelWidth(options.width, l), sums));
+  }
 }
 
 void MakeSearchable(PreparedImage* image, const MatchOptions& options, bool tree) {
@@ -120,8 +127,19 @@ void MakeSearchable(PreparedImage* image, const MatchOptions& options, bool tree
 
 namespace {
 
-// Below this share of anchors to search, a match from a start field searches them without the tree.
-constexpr double kFewToSearch = 0.3;
+// The mean best error of the lists, and the mean of the least error a field records per anchor.
+double MeanError(const NeighbourLists& lists) {
+  double sum = 0;
+  for (size_t e = 0; e < lists.costs.size(); e += size_t(lists.k))
+    sum += std::sqrt(static_cast<double>(lists.costs[e]));
+  return sum / double(std::max<size_t>(1, lists.costs.size() / size_t(lists.k)));
+}
+double MeanRecorded(const Field& field) {
+  double sum = 0;
+  for (size_t e = 0; e + size_t(field.k) <= field.errors.size(); e += size_t(field.k))
+    sum += *std::min_element(&field.errors[e], &field.errors[e] + field.k);
+  return sum / double(std::max<size_t>(1, field.anchors()));
+}
 
 // Which anchors a start field leaves to be searched: all, unless the field records errors; then
 // those whose best start entry now measures more than the least error recorded for them.
@@ -147,26 +165,39 @@ std::vector<uint8_t> UnsettledAnchors(const Field& start, const NeighbourLists& 
 
 }  // namespace
 
-Field MatchPrepared(PreparedImage& a, PreparedImage& b, int32_t levels,
-                    const MatchOptions& options, bool self, Field* start) {
+Field MatchPrepared(PreparedImage& a, PreparedImage& b, const MatchOptions& options, bool self,
+                    Field* start, const StartSearch& how, bool* restarted) {
+  const int32_t levels = a.levels;
   // A start field takes the place of the random start and the coarse levels.
-  const int32_t top = options.start_field ? 0 : levels;
-  const int32_t total = top + 1;
   NeighbourLists lists;
   std::vector<uint8_t> unsettled;
+  size_t searched_count = 0;
+  bool warm = options.start_field != nullptr;
+  if (warm) {
+    const uint64_t level_seed = SplitMix64(options.seed).Next();
+    lists = StartLists(*options.start_field, a.grids[0], b.grids[0], options.k, self, level_seed);
+    unsettled = UnsettledAnchors(*options.start_field, lists, &searched_count);
+    // Far worse than the field recorded: a cut. Far better: the field came from a cut.
+    const double ratio = MeanError(lists) / MeanRecorded(*options.start_field);
+    if (how.restart_above > 0 && !(ratio <= how.restart_above && ratio * how.restart_above >= 1)) {
+      warm = false, unsettled.clear();
+      if (restarted) *restarted = true;
+    }
+  }
+  if (!warm) {
+    MakeCoarse(&a, options);
+    if (!self) MakeCoarse(&b, options);
+  }
+  const int32_t top = warm ? 0 : levels;
+  const int32_t total = top + 1;
   for (int32_t l = top; l >= 0; --l) {
     const PatchGrid& grid_a = a.grids[l];
     const PatchGrid& grid_b = b.grids[l];
     const uint64_t level_seed = SplitMix64(options.seed + 0x100 * uint64_t(l)).Next();
     bool tree = l == 0 && options.kernels > 0;
     bool few_to_search = false;
-    size_t searched_count = 0;
-    if (options.start_field) {
-      lists = StartLists(*options.start_field, grid_a, grid_b, options.k, self, level_seed);
-      size_t count = 0;
-      unsettled = UnsettledAnchors(*options.start_field, lists, &count);
-      few_to_search = double(count) < kFewToSearch * double(grid_a.anchors());
-      searched_count = count;
+    if (warm) {
+      few_to_search = double(searched_count) < how.tree_share * double(grid_a.anchors());
       tree = tree && !few_to_search;
     } else if (l == levels) {
       lists = RandomLists(grid_a, grid_b, options.k, self, level_seed);
@@ -182,12 +213,12 @@ Field MatchPrepared(PreparedImage& a, PreparedImage& b, int32_t levels,
     plan.searched = unsettled.empty() ? nullptr : unsettled.data();
     if (few_to_search) {
       // The tree's cost is fixed, the random search's per searched anchor: for a few anchors, a
-      // search of the whole of B there and back is the cheaper one, and no worse.
-      // The start came from a sweep that ended forward: the way back offers new neighbours.
+      // random search there and back is the cheaper one, and no worse. The start came from a
+      // sweep that ended forward: the way back offers new neighbours first.
       plan.backward_first = true;
       plan.passes = searched_count > 0 ? 2 : 1;
-      plan.radius = 0;
-      plan.tries = 2;
+      plan.radius = how.radius;
+      plan.tries = how.tries;
     }
     // At full size, the tree over B's vectors proposes look-alike patches.
     if (tree) {

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <random>
 
 #include "matcher/exact_search.h"
 #include "matcher/matcher.h"
+#include "matcher/sequence.h"
 #include "tests/matcher/scenes.h"
 #include "tests/reference/patch_match_reference.h"
 
@@ -126,6 +128,40 @@ TEST(StartField, RefusesAFieldOfAnotherGridOrOutsideB) {
   wrong = good;
   wrong.k = 0;
   refused(wrong, "the start field must hold 1 to 1024 matches for every anchor");
+}
+
+}  // namespace
+}  // namespace gck
+
+namespace gck {
+namespace {
+
+// A clip of two unrelated scenes, each moving a little from frame to frame: the temporal pairs
+// come close to separate matches, the cut and the pair after it included, on any thread count.
+TEST(SequenceMatcher, TemporalPairsSurviveASceneCut) {
+  std::mt19937 rng(44);
+  std::vector<Image> clip = {Scene(rng, 70, 90, 3)};
+  for (int i = 1; i < 8; ++i)
+    clip.push_back(i == 4 ? Scene(rng, 70, 90, 3) : Moved(rng, clip.back(), 1, 1, 3));
+  for (const int step : {1, 2}) {
+    std::vector<std::vector<Field>> runs;
+    for (const int threads : {1, 2}) {
+      MatchOptions options;
+      options.threads = threads;
+      SequenceMatcher sequence(options, step, true);
+      runs.emplace_back();
+      for (const Image& frame : clip)
+        if (std::optional<Field> field = sequence.Add(frame)) runs.back().push_back(*field);
+    }
+    ASSERT_EQ(runs[0].size(), clip.size() - step);
+    for (size_t i = 0; i < runs[0].size(); ++i) {
+      EXPECT_EQ(runs[0][i].match_rows, runs[1][i].match_rows);
+      EXPECT_EQ(runs[0][i].errors, runs[1][i].errors);
+      const Field separate = MatchImages(clip[i], clip[i + step], MatchOptions());
+      EXPECT_LE(runs[0][i].MeanRmsError(), 1.02 * separate.MeanRmsError())
+          << "step " << step << " pair " << i;
+    }
+  }
 }
 
 }  // namespace
