@@ -28,6 +28,10 @@
 %   nnfield:channels or nnfield:size for the images, nnfield:memory when the
 %   memory does not suffice.
 %
+%   The matcher runs on threads of its own (the C++ standard library's), so
+%   no threading runtime is loaded into MATLAB or Octave. Ctrl-C does not stop
+%   a match: neither host tells a MEX function of a pending interrupt.
+%
 %   Example:
 %     % The bundled pair lies beside nnfield.
 %     A = imread(fullfile(fileparts(which('nnfield')), 'motorcycle_left.png'));
