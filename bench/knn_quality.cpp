@@ -104,7 +104,7 @@ int main(int argc, char** argv) {
   if (!gck::ApplySettings(std::getenv("GCK_TRY"), &options)) return 2;
 
   std::printf("part: %s, %zu pairs, k = %d%s, quality %s\n", part.c_str(), pairs.size(), k,
-              self ? ", each A with itself" : "", gck::QualityName(quality));
+              self ? ", each A with itself" : "", gck::SettingName(quality));
   std::printf("%-20s %7s", "pair", "recall");
   for (int32_t s = 1; s <= k; ++s) std::printf("  rank %-3d", s);
   std::printf(" %9s %11s %9s\n", "all", "zeros", "time/k=1");

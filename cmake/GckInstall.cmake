@@ -46,7 +46,7 @@ add_library(gckmatch_matcher STATIC
   $<TARGET_OBJECTS:gck_matcher> $<TARGET_OBJECTS:gck_cores> ${PROJECT_SOURCE_DIR}/tools/image_file.cpp)
 target_include_directories(gckmatch_matcher PRIVATE ${PROJECT_SOURCE_DIR} ${STB_INCLUDE_DIRS}
   INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
-target_link_libraries(gckmatch_matcher INTERFACE stb OpenMP::OpenMP_CXX)
+target_link_libraries(gckmatch_matcher INTERFACE stb Threads::Threads)
 target_compile_features(gckmatch_matcher INTERFACE cxx_std_17)
 set_target_properties(gckmatch_matcher PROPERTIES OUTPUT_NAME gckmatch EXPORT_NAME matcher)
 

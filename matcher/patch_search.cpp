@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "matcher/split_mix.h"
+#include "matcher/thread_team.h"
 
 namespace gck {
 namespace {
@@ -14,6 +15,9 @@ namespace {
 constexpr uint32_t kNoCost = std::numeric_limits<uint32_t>::max();
 // Anchor columns per band: the unit of work whose order never depends on how it is scheduled.
 constexpr int32_t kBandCols = 64;
+// Anchor columns per share of the work when lists are made: small enough that a cancel is seen
+// within milliseconds on a tall image.
+constexpr int64_t kListColumns = 16;
 // The most leaf members an anchor measures when the plan limits them.
 constexpr int32_t kMaxTries = 32;
 
@@ -57,7 +61,7 @@ class AnchorSearch {
     p_ = uint32_t(r) + uint32_t(c) * uint32_t(a_.rows);
     self_match_ = self_ ? Pack(r, c) : kNoCost;
     patch_a_ = a_.image->at(r, c);
-    sums_a_ = &a_.sums[size_t(p_) * channels_];
+    sums_a_ = a_.sums.empty() || b_.sums.empty() ? nullptr : &a_.sums[size_t(p_) * channels_];
     matches_ = &lists_->matches[size_t(p_) * k_];
     costs_ = &lists_->costs[size_t(p_) * k_];
   }
@@ -115,7 +119,7 @@ class AnchorSearch {
   void Try(int32_t row, int32_t col, bool bound) {
     const uint32_t q = Pack(row, col);
     if (q == self_match_ || Listed(q)) return;
-    if (bound && !b_.sums.empty() && SumsExceed(row, col, costs_[k_ - 1])) return;
+    if (bound && sums_a_ && SumsExceed(row, col, costs_[k_ - 1])) return;
     Measure(q, b_.image->at(row, col), stride_b_);
   }
 
@@ -223,7 +227,7 @@ void OfferSamePlace(const PatchGrid& a, int32_t r, int32_t c, const PatchGrid& b
 
 void SearchBand(const PatchGrid& a, const PatchGrid& b, const SearchPlan& plan, int32_t pass,
                 int32_t band, NeighbourLists* lists) {
-  const bool forward = pass % 2 == 0;
+  const bool forward = (pass % 2 == 0) != plan.backward_first;
   const int32_t step = forward ? 1 : -1;
   const int32_t first = band * kBandCols, last = std::min(first + kBandCols, a.cols) - 1;
   SplitMix64 random(StreamSeed(plan.seed, uint64_t(pass), uint64_t(band)));
@@ -236,6 +240,7 @@ void SearchBand(const PatchGrid& a, const PatchGrid& b, const SearchPlan& plan, 
   // The leaf of each anchor of the column at hand, found for the whole column at once.
   std::vector<uint32_t> own_leaves(tree ? a.rows : 0);
   for (int32_t i = 0; i <= last - first; ++i) {
+    CheckCancelled();
     const int32_t c = forward ? first + i : last - i;
     const auto row_at = [&](int32_t j) { return forward ? j : a.rows - 1 - j; };
     if (tree) tree->Leaves(&plan.vectors_a[size_t(c) * a.rows * dims], uint32_t(a.rows), own_leaves.data());
@@ -275,22 +280,24 @@ void SearchBand(const PatchGrid& a, const PatchGrid& b, const SearchPlan& plan, 
           if (col >= 0 && col < b.cols) search.Try(RowOf(n[s]), col, false);
         }
       }
+      if (plan.searched && !plan.searched[size_t(r) + size_t(c) * a.rows]) continue;
       if (plan.tree && search.worst() > plan.good_enough) {
         // The anchor's own leaf and that of its best match so far.
         const uint32_t best = search.best();
         uint32_t leaves[2] = {own_leaves[r],
                               tree->LeafOfAnchor(RowOf(best), ColOf(best))};
         search.TryLeaves(*tree, leaves, leaves[1] == leaves[0] ? 1 : 2, plan.vectors_a, plan.norm,
-                         plan.tries);
+                         plan.leaf_tries);
       }
       // Random search around the best match, in windows that halve.
-      for (int32_t w = radius; w >= 1; w /= 2) {
-        const uint32_t best = search.best();
-        const int32_t r0 = std::max(RowOf(best) - w, 0), r1 = std::min(RowOf(best) + w + 1, b.rows);
-        const int32_t c0 = std::max(ColOf(best) - w, 0), c1 = std::min(ColOf(best) + w + 1, b.cols);
-        search.Try(r0 + int32_t(random.Below(uint32_t(r1 - r0))),
-                   c0 + int32_t(random.Below(uint32_t(c1 - c0))), true);
-      }
+      for (int32_t t = 0; t < plan.tries; ++t)
+        for (int32_t w = radius; w >= 1; w /= 2) {
+          const uint32_t best = search.best();
+          const int32_t r0 = std::max(RowOf(best) - w, 0), r1 = std::min(RowOf(best) + w + 1, b.rows);
+          const int32_t c0 = std::max(ColOf(best) - w, 0), c1 = std::min(ColOf(best) + w + 1, b.cols);
+          search.Try(r0 + int32_t(random.Below(uint32_t(r1 - r0))),
+                     c0 + int32_t(random.Below(uint32_t(c1 - c0))), true);
+        }
     }
   }
 }
@@ -311,8 +318,7 @@ PatchGrid MakeGrid(const InterleavedImage& image, int32_t width, bool sums) {
   // its columns, the sums of `width` rows slid down each column as it enters or leaves.
   constexpr int32_t kStrip = 64;
   const int32_t strips = (grid.cols + kStrip - 1) / kStrip;
-#pragma omp parallel for schedule(static)
-  for (int32_t strip = 0; strip < strips; ++strip) {
+  ParallelFor(0, strips, 1, [&](int64_t strip) {
     std::vector<int32_t> window(col_values, 0), column(col_values);
     const auto column_sums = [&](int32_t c) {
       const uint8_t* px = image.at(0, c);
@@ -326,7 +332,7 @@ PatchGrid MakeGrid(const InterleavedImage& image, int32_t width, bool sums) {
         }
       }
     };
-    const int32_t first = strip * kStrip, last = std::min(first + kStrip, grid.cols);
+    const int32_t first = int32_t(strip) * kStrip, last = std::min(first + kStrip, grid.cols);
     for (int32_t c = first; c < first + width; ++c) {
       column_sums(c);
       for (size_t v = 0; v < col_values; ++v) window[v] += column[v];
@@ -340,7 +346,7 @@ PatchGrid MakeGrid(const InterleavedImage& image, int32_t width, bool sums) {
       }
       std::copy(window.begin(), window.end(), grid.sums.begin() + c * col_values);
     }
-  }
+  });
   return grid;
 }
 
@@ -350,8 +356,8 @@ NeighbourLists RandomLists(const PatchGrid& a, const PatchGrid& b, int32_t k, bo
   lists.k = k;
   lists.matches.resize(size_t(a.anchors()) * k);
   lists.costs.resize(lists.matches.size());
-#pragma omp parallel for schedule(static)
-  for (int32_t c = 0; c < a.cols; ++c) {
+  ParallelFor(0, a.cols, kListColumns, [&](int64_t column) {
+    const int32_t c = int32_t(column);
     SplitMix64 random(StreamSeed(seed, 0x5EED, uint64_t(c)));
     for (int32_t r = 0; r < a.rows; ++r) {
       const size_t p = size_t(r) + size_t(c) * a.rows;
@@ -363,7 +369,7 @@ NeighbourLists RandomLists(const PatchGrid& a, const PatchGrid& b, int32_t k, bo
       SortList(list, &lists.costs[p * k], k);
       OfferSamePlace(a, r, c, b, self, list, &lists.costs[p * k], k);
     }
-  }
+  });
   return lists;
 }
 
@@ -374,8 +380,8 @@ NeighbourLists Upsampled(const NeighbourLists& coarse, const PatchGrid& coarse_a
   lists.k = k;
   lists.matches.resize(size_t(a.anchors()) * k);
   lists.costs.resize(lists.matches.size());
-#pragma omp parallel for schedule(static)
-  for (int32_t c = 0; c < a.cols; ++c) {
+  ParallelFor(0, a.cols, kListColumns, [&](int64_t column) {
+    const int32_t c = int32_t(column);
     SplitMix64 random(StreamSeed(seed, 0xF1E1D, uint64_t(c)));
     const int32_t cc = std::min(c / 2, coarse_a.cols - 1);
     for (int32_t r = 0; r < a.rows; ++r) {
@@ -393,7 +399,43 @@ NeighbourLists Upsampled(const NeighbourLists& coarse, const PatchGrid& coarse_a
       SortList(list, &lists.costs[p * k], k);
       OfferSamePlace(a, r, c, b, self, list, &lists.costs[p * k], k);
     }
-  }
+  });
+  return lists;
+}
+
+NeighbourLists GivenLists(const uint32_t* starts, int32_t per_anchor, const PatchGrid& a,
+                          const PatchGrid& b, int32_t k, bool self, uint64_t seed) {
+  NeighbourLists lists;
+  lists.k = k;
+  lists.matches.resize(size_t(a.anchors()) * k);
+  lists.costs.resize(lists.matches.size());
+  ParallelFor(0, a.cols, kListColumns, [&](int64_t column) {
+    const int32_t c = int32_t(column);
+    SplitMix64 random(StreamSeed(seed, 0x57A27, uint64_t(c)));
+    std::vector<uint32_t> list(size_t(per_anchor) + k), costs(list.size());
+    for (int32_t r = 0; r < a.rows; ++r) {
+      const size_t p = size_t(r) + size_t(c) * a.rows;
+      const uint32_t self_match = self ? Pack(r, c) : kNoCost;
+      // The given matches, each once and never the anchor itself, best first, k at most.
+      int32_t n = 0;
+      for (const uint32_t* q = &starts[p * per_anchor]; q < &starts[(p + 1) * per_anchor]; ++q) {
+        if (*q == self_match || std::find(list.data(), list.data() + n, *q) != list.data() + n)
+          continue;
+        list[n] = *q, costs[n] = FullCost(a, r, c, b, *q), ++n;
+      }
+      SortList(list.data(), costs.data(), n);
+      n = std::min(n, k);
+      if (n < k) {
+        for (int32_t s = n; s < k; ++s) list[s] = list[0];
+        MakeDistinct(list.data(), k, self_match, b, &random);
+        for (int32_t s = n; s < k; ++s) costs[s] = FullCost(a, r, c, b, list[s]);
+        SortList(list.data(), costs.data(), k);
+      }
+      std::copy_n(list.begin(), k, &lists.matches[p * k]);
+      std::copy_n(costs.begin(), k, &lists.costs[p * k]);
+      OfferSamePlace(a, r, c, b, self, &lists.matches[p * k], &lists.costs[p * k], k);
+    }
+  });
   return lists;
 }
 
@@ -402,8 +444,9 @@ void Search(const PatchGrid& a, const PatchGrid& b, const SearchPlan& plan, Neig
   for (int32_t pass = 0; pass < plan.passes; ++pass) {
     // Bands of one parity touch no anchor that another reads: they run side by side.
     for (int32_t parity = 0; parity < 2; ++parity) {
-#pragma omp parallel for schedule(dynamic, 1)
-      for (int32_t band = parity; band < bands; band += 2) SearchBand(a, b, plan, pass, band, lists);
+      ParallelFor(0, (bands - parity + 1) / 2, 1, [&](int64_t i) {
+        SearchBand(a, b, plan, pass, parity + 2 * int32_t(i), lists);
+      });
     }
   }
 }
