@@ -78,6 +78,8 @@ void CheckMatchable(const Image& a, const Image& b, const MatchOptions& options,
     fail("threads must lie in 0.." + std::to_string(kMaxThreads) + " (0: every core)");
   if (options.tree_level < 0) fail("the tree level must not be negative");
   if (options.tree_step < 1 || options.tree_step > 8) fail("the tree step must lie in 1..8");
+  if (options.entry_leaves < 0 || options.entry_leaves > 8)
+    fail("the matches whose leaves are visited must lie in 0..8");
   if (options.leaf_tries < 0 || options.leaf_tries > 32) fail("leaf tries must lie in 0..32");
   if (options.good_enough < 0 || options.good_enough > 255 * 255)
     fail("the good-enough difference must lie in 0..65025");

@@ -31,6 +31,8 @@ struct MatchOptions {
   int32_t leaf_size = 4;      // anchors of B per leaf of that tree
   int32_t tree_step = 1;      // the tree holds the anchors of every tree_step-th column of B
   int32_t tree_level = 1;     // the pyramid level the tree serves (0: the full size)
+  int32_t entry_leaves = 1;   // besides its own leaf, an anchor visits the leaves of this many of
+                              // its first matches (at most 8)
   int32_t leaf_tries = 0;     // leaf members measured per anchor, those whose vectors lie closest
                               // (0: every member the vectors' bound leaves a chance; at most 32)
   int32_t good_enough = 2;    // an anchor whose matches differ by at most this squared amount per

@@ -18,6 +18,8 @@ constexpr int32_t kBandCols = 64;
 // Anchor columns per share of the work when lists are made: small enough that a cancel is seen
 // within milliseconds on a tall image.
 constexpr int64_t kListColumns = 16;
+// The most list entries whose leaves an anchor visits.
+constexpr int32_t kMaxEntryLeaves = 8;
 // The most leaf members an anchor measures when the plan limits them.
 constexpr int32_t kMaxTries = 32;
 
@@ -282,12 +284,16 @@ void SearchBand(const PatchGrid& a, const PatchGrid& b, const SearchPlan& plan, 
       }
       if (plan.searched && !plan.searched[size_t(r) + size_t(c) * a.rows]) continue;
       if (plan.tree && search.worst() > plan.good_enough) {
-        // The anchor's own leaf and that of its best match so far.
-        const uint32_t best = search.best();
-        uint32_t leaves[2] = {own_leaves[r],
-                              tree->LeafOfAnchor(RowOf(best), ColOf(best))};
-        search.TryLeaves(*tree, leaves, leaves[1] == leaves[0] ? 1 : 2, plan.vectors_a, plan.norm,
-                         plan.leaf_tries);
+        // The anchor's own leaf and those of its first matches so far.
+        uint32_t leaves[1 + kMaxEntryLeaves];
+        int32_t count = 0;
+        leaves[count++] = own_leaves[r];
+        for (int32_t s = 0; s < std::min(k, plan.entry_leaves); ++s) {
+          const uint32_t match = search.entry(s);
+          const uint32_t leaf = tree->LeafOfAnchor(RowOf(match), ColOf(match));
+          if (std::find(leaves, leaves + count, leaf) == leaves + count) leaves[count++] = leaf;
+        }
+        search.TryLeaves(*tree, leaves, count, plan.vectors_a, plan.norm, plan.leaf_tries);
       }
       // Random search around the best match, in windows that halve.
       for (int32_t t = 0; t < plan.tries; ++t)

@@ -275,6 +275,7 @@ Field MatchPrepared(PreparedImage& a, PreparedImage& b, const MatchOptions& opti
                          uint32_t(grid_a.width) * uint32_t(a.channels);
       plan.tree = &b.tree;
       plan.leaf_tries = options.leaf_tries;
+      plan.entry_leaves = options.entry_leaves;
     }
     Search(grid_a, grid_b, plan, &lists);
     ReportProgress(total - l, total);
