@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <random>
 #include <set>
 
@@ -13,6 +14,9 @@
 
 namespace gck {
 namespace {
+
+constexpr Quality kEverySetting[] = {Quality::kFast, Quality::kDefault, Quality::kHigh,
+                                     Quality::kBest};
 
 float PatchError(int64_t ssd) { return static_cast<float>(std::sqrt(static_cast<double>(ssd))); }
 
@@ -76,7 +80,7 @@ TEST(MatchImages, IdenticalImagesGiveTheZeroErrorIdentityAtEverySize) {
         for (uint8_t& v : noise.pixels) v = static_cast<uint8_t>(rng());
         const int anchors = (shape.rows - shape.width + 1) * (shape.cols - shape.width + 1);
         if (k > anchors) continue;
-        MatchOptions options;
+        MatchOptions options = QualityOptions(kEverySetting[rng() % 4]);
         options.width = shape.width;
         options.k = k;
         const Field field = MatchImages(noise, noise, options);
@@ -109,15 +113,20 @@ TEST(ExactSearch, FindsTheBruteForceNearestForEveryAnchor) {
   }
 }
 
+// Each setting within its share of the exact search's error.
 TEST(MatchImages, ComesCloseToTheExactSearch) {
   std::mt19937 rng(25);
+  const double allowed[] = {1.04, 1.03, 1.02, 1.01};
   for (int channels : {1, 3}) {
     const Image a = Scene(rng, 60, 80, channels);
     const Image b = Moved(rng, a, 4, 9, 10);
-    const double ours = MatchImages(a, b, MatchOptions()).MeanRmsError();
     const double floor = ExactSearch(a, b, 8).MeanRmsError();
-    EXPECT_GE(ours, floor);
-    EXPECT_LE(ours, 1.1 * floor) << channels << " channels";
+    for (int q = 0; q < 4; ++q) {
+      const double ours = MatchImages(a, b, QualityOptions(kEverySetting[q])).MeanRmsError();
+      EXPECT_GE(ours, floor);
+      EXPECT_LE(ours, allowed[q] * floor) << channels << " channels, setting " << q << ": "
+                                          << ours / floor;
+    }
   }
 }
 
@@ -125,9 +134,11 @@ TEST(MatchImages, KBestListsAreDistinctAndSortedAndNoBetterThanTheNearest) {
   std::mt19937 rng(26);
   const Image a = Scene(rng, 30, 36, 3);
   const Image b = Scene(rng, 33, 31, 3);
-  MatchOptions options;
+  for (Quality quality : kEverySetting) {
+  MatchOptions options = QualityOptions(quality);
   options.k = 4;
   options.width = 5;
+  options.entry_leaves = 4;
   const Field field = MatchImages(a, b, options);
   ExpectErrorsAreExact(a, b, field);
   for (int c = 0; c < field.cols; ++c)
@@ -143,13 +154,14 @@ TEST(MatchImages, KBestListsAreDistinctAndSortedAndNoBetterThanTheNearest) {
       ASSERT_EQ(seen.size(), 4u);
       ASSERT_GE(field.errors[p * 4], PatchError(reference::NearestSsd(a, r, c, b, 5)));
     }
+  }
 }
 
 TEST(MatchSelf, ListsHoldOtherAnchorsOnly) {
   std::mt19937 rng(27);
   const Image a = Scene(rng, 31, 29, 3);
   for (int k : {1, 3}) {
-    MatchOptions options;
+    MatchOptions options = QualityOptions(kEverySetting[rng() % 4]);
     options.k = k;
     options.width = 4;
     const Field field = MatchSelf(a, options);
@@ -204,6 +216,14 @@ TEST(MatchImages, RejectsWhatItCannotMatch) {
   options = MatchOptions();
   options.passes = -1;
   rejects(large, large, options);
+  for (const auto& bad : std::vector<std::function<void(MatchOptions*)>>{
+           [](MatchOptions* o) { o->tree_level = -1; }, [](MatchOptions* o) { o->tree_step = 0; },
+           [](MatchOptions* o) { o->tree_step = 9; }, [](MatchOptions* o) { o->entry_leaves = 9; },
+           [](MatchOptions* o) { o->leaf_tries = 33; }}) {
+    options = MatchOptions();
+    bad(&options);
+    rejects(large, large, options);
+  }
   Image two_channels = BlankImage(20, 20, 2);
   rejects(two_channels, large, MatchOptions());
   options = MatchOptions();
@@ -232,8 +252,9 @@ TEST(MatchImages, TheFieldDoesNotDependOnTheThreadCount) {
   for (const bool self : {false, true})
     for (const int k : {1, 3}) {
       std::vector<Field> fields;
+      const Quality quality = kEverySetting[rng() % 4];
       for (const int threads : {1, 2, 3}) {
-        MatchOptions options;
+        MatchOptions options = QualityOptions(quality);
         options.k = k;
         options.threads = threads;
         fields.push_back(self ? MatchSelf(a, options) : MatchImages(a, b, options));

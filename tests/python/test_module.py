@@ -32,6 +32,8 @@ def exact_errors(a, b, field):
     ([], {}),
     (["--k", "3", "-w", "5", "--seed", "7"], {"k": 3, "width": 5, "seed": 7}),
     (["--self", "--k", "2"], {"k": 2}),
+    (["--quality", "fast", "--k", "2"], {"quality": "fast", "k": 2}),
+    (["--quality", "best", "-w", "6"], {"quality": "best", "width": 6}),
 ])
 def test_field_equals_command_line(pair, command_line, tmp_path, arguments, options):
     a, b = pair

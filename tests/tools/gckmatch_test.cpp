@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "matcher/matcher.h"
+#include "tools/field_outputs.h"
 #include "tools/image_file.h"
 
 namespace gck {
@@ -122,6 +124,25 @@ TEST_F(GckmatchTest, KNearestWithinOneImage) {
             std::string::npos);
 }
 
+// Each setting's name selects that setting: the command writes the field the library gives.
+TEST_F(GckmatchTest, QualityNamesSelectTheirSettings) {
+  const std::string a = Png("a.png", 40, 52, 3), b = Png("b.png", 44, 47, 3, 5);
+  Image image_a, image_b;
+  std::string error;
+  ASSERT_TRUE(ReadImage(a, &image_a, &error) && ReadImage(b, &image_b, &error)) << error;
+  for (const char* name : {"fast", "default", "high", "best"}) {
+    ASSERT_EQ(Gckmatch("match " + a + " " + b + " --k 2 --quality " + name + " --out " + Path(name)).status, 0);
+    Quality quality;
+    ASSERT_TRUE(ParseQuality(name, &quality));
+    MatchOptions options = QualityOptions(quality);
+    options.k = 2;
+    FILE* file = std::fopen(Path(std::string(name) + ".npy").c_str(), "wb");
+    ASSERT_TRUE(file && WriteFieldNpy(file, MatchImages(image_a, image_b, options)));
+    std::fclose(file);
+    EXPECT_EQ(Slurp(Path(std::string(name) + "/field.npy")), Slurp(Path(std::string(name) + ".npy"))) << name;
+  }
+}
+
 TEST_F(GckmatchTest, BadInputEndsWithAClearMessage) {
   const std::string good = Png("good.png", 20, 24, 3);
   const std::string tiny = Png("tiny.png", 6, 40, 3);
@@ -143,6 +164,8 @@ TEST_F(GckmatchTest, BadInputEndsWithAClearMessage) {
       {match + good + " " + good + " --k 2x", 2, "gckmatch: --k needs a whole number"},
       {match + good + " " + good + " --seed", 2, "gckmatch: --seed needs a value"},
       {match + good + " " + good + " --fast", 2, "gckmatch: unknown option '--fast'"},
+      {match + good + " " + good + " --quality finest", 2,
+       "gckmatch: --quality is one of fast|default|high|best, not 'finest'"},
       {match + good, 2, "gckmatch: match takes two images, A and B"},
       {match + "--self " + good + " " + good, 2, "gckmatch: --self takes one image"},
       {"compare " + good + " " + good, 2, "gckmatch: unknown command 'compare'"},
