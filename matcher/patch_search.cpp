@@ -78,10 +78,13 @@ class AnchorSearch {
     const int32_t dims = tree.dims;
     const int16_t* own = &vectors_a[size_t(p_) * dims];
     if (tries == 0) {
+      // Where the tree keeps the members' patches, measuring one costs about what the vectors'
+      // bound does, and the bound spares few: every member is measured.
+      const bool screen = tree.patch_bytes == 0;
       for (int32_t l = 0; l < count; ++l)
         for (uint32_t i = tree.begin(leaves[l]), end = tree.end(leaves[l]); i < end; ++i) {
           const uint64_t limit = uint64_t(costs_[k_ - 1]) * norm;
-          if (VectorDistance(own, &tree.vectors[size_t(i) * dims], dims) > limit) continue;
+          if (screen && VectorDistance(own, &tree.vectors[size_t(i) * dims], dims) > limit) continue;
           TryMember(tree, i);
         }
       return;
