@@ -259,12 +259,12 @@ void SearchBand(const PatchGrid& a, const PatchGrid& b, const SearchPlan& plan, 
         if (j + 8 < a.rows) {
           const uint32_t leaf = own_leaves[row_at(j + 8)];
           const uint32_t first = tree->begin(leaf), count = tree->end(leaf) - first;
-          const char* v = reinterpret_cast<const char*>(&tree->vectors[size_t(first) * dims]);
-          for (uint32_t b = 0; b < count * dims * 2; b += 64) _mm_prefetch(v + b, _MM_HINT_T0);
-          if (tree->patch_bytes > 0) {
-            const char* q = reinterpret_cast<const char*>(&tree->patches[size_t(first) * tree->patch_bytes]);
-            for (uint32_t b = 0; b < count * tree->patch_bytes; b += 64) _mm_prefetch(q + b, _MM_HINT_T0);
-          }
+          // What the members are measured from: their patches' copies, or their vectors first.
+          const char* from = tree->patch_bytes > 0
+                                 ? reinterpret_cast<const char*>(&tree->patches[size_t(first) * tree->patch_bytes])
+                                 : reinterpret_cast<const char*>(&tree->vectors[size_t(first) * dims]);
+          const uint32_t bytes = count * (tree->patch_bytes > 0 ? tree->patch_bytes : dims * 2);
+          for (uint32_t b = 0; b < bytes; b += 64) _mm_prefetch(from + b, _MM_HINT_T0);
           _mm_prefetch(reinterpret_cast<const char*>(&tree->anchors[first]), _MM_HINT_T0);
         }
       }
