@@ -55,6 +55,7 @@ bool ApplySettings(const char* text, MatchOptions* options) {
     else if (key == "good") options->good_enough = value;
     else if (key == "tries") options->leaf_tries = value;
     else if (key == "entry_leaves") options->entry_leaves = value;
+    else if (key == "tree_anchors") options->tree_anchors = value;
     else if (key == "step") options->tree_step = value;
     else if (key == "tree_level") options->tree_level = value;
     else {

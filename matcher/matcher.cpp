@@ -20,8 +20,9 @@ Field Run(const Image& a, const Image& b, const MatchOptions& options, bool self
   Field field;
   RunOnTeam(TeamSize(options.threads, a.plane() + (self ? 0 : b.plane())), WatchOf(options), [&] {
     ReportProgress(0, warm ? 1 : levels + 1);
-    const PrepareFor for_a{levels, !warm, !warm, self && !warm};
-    const PrepareFor for_b{levels, !warm, !warm, !warm};
+    const int32_t tree_level = TreeLevel(levels, b.rows, b.cols, options);
+    const PrepareFor for_a{levels, tree_level, !warm, !warm, self && !warm};
+    const PrepareFor for_b{levels, tree_level, !warm, !warm, !warm};
     const std::unique_ptr<PreparedImage> prepared_a = Prepare(a, channels, options, for_a);
     const std::unique_ptr<PreparedImage> prepared_b =
         self ? nullptr : Prepare(b, channels, options, for_b);
@@ -76,7 +77,8 @@ void CheckMatchable(const Image& a, const Image& b, const MatchOptions& options,
     fail("kernels must not be negative, leaves must hold an anchor");
   if (options.threads < 0 || options.threads > kMaxThreads)
     fail("threads must lie in 0.." + std::to_string(kMaxThreads) + " (0: every core)");
-  if (options.tree_level < 0) fail("the tree level must not be negative");
+  if (options.tree_level < 0 || options.tree_anchors < 0)
+    fail("the tree level and its anchors must not be negative");
   if (options.tree_step < 1 || options.tree_step > 8) fail("the tree step must lie in 1..8");
   if (options.entry_leaves < 0 || options.entry_leaves > 8)
     fail("the matches whose leaves are visited must lie in 0..8");
@@ -121,6 +123,7 @@ MatchOptions QualityOptions(Quality quality) {
       options.leaf_size = 8;
       options.good_enough = 0;
       options.tree_level = 0;
+      options.tree_anchors = 0;
       break;
   }
   return options;

@@ -58,10 +58,28 @@ Field FieldOf(const NeighbourLists& lists, const PatchGrid& a, int32_t width, in
 
 MatchWatch WatchOf(const MatchOptions& options) { return {options.progress, options.cancelled}; }
 
+namespace {
+
+// Anchors of an image `level` halvings coarser.
+int64_t AnchorsAt(int32_t rows, int32_t cols, int32_t level, const MatchOptions& options) {
+  const int32_t w = LevelWidth(options.width, level);
+  const int64_t r = (rows >> level) - w + 1, c = (cols >> level) - w + 1;
+  return r > 0 && c > 0 ? r * c : 0;
+}
+
+}  // namespace
+
 int32_t CoarseLevels(int32_t rows_a, int32_t cols_a, int32_t rows_b, int32_t cols_b,
                      const MatchOptions& options) {
+  // A tree over more anchors than tree_anchors would leave the caches: the pyramid grows so that
+  // it can serve a coarser level.
+  int32_t wanted = options.levels;
+  if (options.tree_anchors > 0 && options.kernels > 0)
+    for (int32_t l = std::min(options.tree_level, wanted);
+         l < 16 && AnchorsAt(rows_b, cols_b, l, options) > options.tree_anchors; ++l)
+      wanted = std::max(wanted, l + 1);
   int32_t levels = 0;
-  while (levels < options.levels) {
+  while (levels < wanted) {
     const int32_t next = levels + 1;
     const int32_t w = LevelWidth(options.width, next);
     if (w >= options.width) break;
@@ -74,6 +92,14 @@ int32_t CoarseLevels(int32_t rows_a, int32_t cols_a, int32_t rows_b, int32_t col
     levels = next;
   }
   return levels;
+}
+
+int32_t TreeLevel(int32_t levels, int32_t rows_b, int32_t cols_b, const MatchOptions& options) {
+  int32_t level = std::min(options.tree_level, levels);
+  while (options.tree_anchors > 0 && level < levels &&
+         AnchorsAt(rows_b, cols_b, level, options) > options.tree_anchors)
+    ++level;
+  return level;
 }
 
 // The radius of the random search at level l of a match with `levels` coarse levels.
@@ -99,8 +125,7 @@ std::unique_ptr<PreparedImage> Prepare(const Image& image, int32_t channels,
   out->grids.push_back(MakeGrid(out->pyramid[0], options.width, sums));
   if (what.coarse) MakeCoarse(out.get(), options);
   if (what.vectors || what.tree)
-    MakeSearchable(out.get(), options, what.tree,
-                   what.coarse ? std::min(options.tree_level, what.levels) : 0);
+    MakeSearchable(out.get(), options, what.tree, what.coarse ? what.tree_level : 0);
   return out;
 }
 
@@ -237,7 +262,7 @@ Field MatchPrepared(PreparedImage& a, PreparedImage& b, const MatchOptions& opti
     const PatchGrid& grid_b = b.grids[l];
     const uint64_t level_seed = SplitMix64(options.seed + 0x100 * uint64_t(l)).Next();
     // The tree serves one level: the full size from a start field, else the chosen level.
-    const int32_t tree_level = warm ? 0 : std::min(options.tree_level, levels);
+    const int32_t tree_level = warm ? 0 : TreeLevel(levels, b.rows, b.cols, options);
     bool tree = l == tree_level && options.kernels > 0;
     bool few_to_search = false;
     if (warm) {

@@ -39,9 +39,14 @@ struct PreparedImage {
 int32_t CoarseLevels(int32_t rows_a, int32_t cols_a, int32_t rows_b, int32_t cols_b,
                      const MatchOptions& options);
 
+// The level the tree serves in a match with `levels` coarse levels against a B of this size: the
+// chosen one, or a coarser one where B has more than options.tree_anchors anchors there.
+int32_t TreeLevel(int32_t levels, int32_t rows_b, int32_t cols_b, const MatchOptions& options);
+
 // What an image is prepared for.
 struct PrepareFor {
   int32_t levels = 0;    // the coarse levels of the match
+  int32_t tree_level = 0;  // the level the tree serves (TreeLevel)
   bool coarse = true;    // make them now (a match from a start field needs none)
   bool vectors = true;   // make the vectors now (of the tree's level)
   bool tree = false;     // and the tree over them, needed where the image is B

@@ -49,7 +49,8 @@ std::optional<Field> SequenceMatcher::Add(const Image& image) {
   bool cut = false;
   RunOnTeam(TeamSize(options_.threads, 2 * image.plane()), WatchOf(options_), [&] {
     // Temporal pairs mostly need neither the coarse levels nor the tree: made when they do.
-    const PrepareFor what{levels_, !temporal_, !temporal_, !temporal_};
+    const PrepareFor what{levels_, TreeLevel(levels_, rows_, cols_, options_), !temporal_,
+                          !temporal_, !temporal_};
     frame->prepared = Prepare(frame->image, channels_, options_, what);
     if (int32_t(window_.size()) < step_) return;
     PreparedImage& a = *window_.front()->prepared;
