@@ -14,7 +14,8 @@ function annfield_routes(devset, gckmatch, mex_dir, kernels_limit)
   warning('off', 'Octave:shadowed-function');
   addpath(mex_dir, '-begin');
   addpath(fullfile(fileparts(mfilename('fullpath')), '..', 'matlab'));
-  pairs = textscan(fileread(fullfile(devset, 'pairs.txt')), '%s %s %s %s', 'Delimiter', '\t');
+  % Name, kind, the two files and the part of the set (tuning or held-out), which is not used here.
+  pairs = textscan(fileread(fullfile(devset, 'pairs.txt')), '%s %s %s %s %*s', 'Delimiter', '\t');
   out = tempname();
   cleanup = onCleanup(@() remove_folder(out));
   one = struct('threads', 1);
