@@ -9,10 +9,11 @@
 #include <vector>
 
 #include "gckmatch/version.h"
+#include "io/field_files.h"
+#include "io/field_pictures.h"
+#include "io/image_file.h"
 #include "matcher/matcher.h"
 #include "tools/command_line.h"
-#include "tools/field_outputs.h"
-#include "tools/image_file.h"
 #include "tools/output_folder.h"
 #include "tools/sequence_command.h"
 

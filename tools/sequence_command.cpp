@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "io/image_file.h"
 #include "matcher/sequence.h"
 #include "tools/frame_list.h"
-#include "tools/image_file.h"
 #include "tools/progress_meter.h"
 #include "tools/sequence_folder.h"
 

@@ -7,7 +7,7 @@
 #include <system_error>
 #include <utility>
 
-#include "tools/field_outputs.h"
+#include "io/field_files.h"
 #include "tools/output_folder.h"
 
 namespace gck {

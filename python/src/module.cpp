@@ -6,10 +6,10 @@
 #include <string>
 
 #include "gckmatch/version.h"
+#include "io/field_pictures.h"
+#include "io/image_file.h"
 #include "matcher/matcher.h"
 #include "python/src/arrays.h"
-#include "tools/field_outputs.h"
-#include "tools/image_file.h"
 
 namespace py = pybind11;
 

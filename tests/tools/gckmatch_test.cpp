@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/image_file.h"
+#include "io/image_file.h"
 
 namespace gck {
 namespace {
