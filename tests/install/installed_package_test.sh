@@ -12,6 +12,9 @@ tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
 cmake --install "$build" --prefix "$tmp/prefix" >/dev/null
+# The licence comes along, named in the package and given in full.
+cmp "$here/../../LICENSE" "$tmp/prefix/share/doc/gckmatch/LICENSE"
+grep -q "SPDX-License-Identifier: BSD-3-Clause" "$tmp/prefix/lib/cmake/gckmatch/gckmatchConfig.cmake"
 # The image coder is inside the library: a consumer is not sent looking for stb.
 if grep -il stb "$tmp/prefix/lib/cmake/gckmatch/"*.cmake "$tmp/prefix/include/gckmatch/"*; then
   echo "the installed package asks its consumers for stb" >&2
