@@ -1,5 +1,6 @@
 #include "matcher/sequence.h"
 
+#include <algorithm>
 #include <string>
 
 #include "matcher/prepared.h"
@@ -13,7 +14,16 @@ SequenceMatcher::SequenceMatcher(const MatchOptions& options, int32_t step)
 
 SequenceMatcher::~SequenceMatcher() = default;
 
+uint64_t SequenceMatcher::Memory(const Image& frame, const MatchOptions& options, int32_t step) {
+  // The match of a pair, and `step` - 1 more frames prepared and waiting, each costing what B
+  // adds to a match.
+  const uint64_t pair = MatchMemory(frame, frame, options);
+  const uint64_t frame_cost = pair - MatchMemory(frame, frame, options, /*self=*/true);
+  return pair + uint64_t(std::max(step - 1, 0)) * frame_cost;
+}
+
 std::optional<Field> SequenceMatcher::Add(const Image& frame) {
+  CheckPixels(frame);
   if (channels_ == 0) {
     CheckMatchable(frame, frame, options_);
     rows_ = frame.rows, cols_ = frame.cols, channels_ = frame.channels;

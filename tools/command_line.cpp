@@ -28,6 +28,7 @@ const char kUsage[] =
     "  --quality Q     default, or high: about 2.7 times the time for a fifth of the excess error\n"
     "  --threads N     threads to use (default 0: every core); the field is the same for any N\n"
     "  --step S        sequence: match each frame to the one S frames ahead (default 1)\n"
+    "  --replace       sequence: replace the files of an earlier run in the output folder\n"
     "  -h, --help      this text\n"
     "  --version       the version of gckmatch\n";
 
@@ -86,7 +87,8 @@ bool ParseCommand(const std::vector<std::string>& args, MatchCommand* command, s
     std::string text;
     long number = 0;
     // Options of the other command.
-    if (command->sequence ? arg == "--self" || arg == "--csv" : arg == "--step") {
+    if (command->sequence ? arg == "--self" || arg == "--csv"
+                          : arg == "--step" || arg == "--replace") {
       *error = arg + " is no option of " + args[0];
       return false;
     }
@@ -96,6 +98,8 @@ bool ParseCommand(const std::vector<std::string>& args, MatchCommand* command, s
       command->self = true;
     } else if (arg == "--csv") {
       command->csv = true;
+    } else if (arg == "--replace") {
+      command->replace = true;
     } else if (arg == "--out") {
       if (!value(&command->out_dir)) return false;
     } else if (arg == "-w" || arg == "--width") {

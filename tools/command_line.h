@@ -17,6 +17,7 @@ struct MatchCommand {
   std::string image_b;  // empty with --self
   bool self = false;
   bool csv = false;
+  bool replace = false;  // sequence: replace an earlier run's files in the output folder
   bool help = false;
   bool version = false;
   std::string out_dir = "gckmatch-out";

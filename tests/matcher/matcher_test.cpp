@@ -247,6 +247,39 @@ TEST(MatchImages, RejectsWhatItCannotMatch) {
   }
 }
 
+// The API's edge: pixels that do not fill the image, sizes below zero and settings without end
+// are refused before anything is read.
+TEST(MatchImages, RefusesImagesTheirPixelsDoNotFillAndSettingsWithoutEnd) {
+  const Image good = BlankImage(20, 24, 3);
+  Image empty = good, short_by_one = good, negative = good;
+  empty.pixels.clear();
+  short_by_one.pixels.pop_back();
+  negative.cols = -24;
+  for (const Image* bad : {&empty, &short_by_one, &negative}) {
+    EXPECT_THROW(MatchImages(*bad, good, MatchOptions()), MatchError);
+    EXPECT_THROW(MatchImages(good, *bad, MatchOptions()), MatchError);
+    EXPECT_THROW(MatchSelf(*bad, MatchOptions()), MatchError);
+    SequenceMatcher sequence{MatchOptions()};
+    sequence.Add(good);
+    EXPECT_THROW(sequence.Add(*bad), MatchError);
+    EXPECT_TRUE(sequence.Add(good).has_value());  // what came before is kept
+  }
+  try {
+    MatchImages(negative, good, MatchOptions());
+  } catch (const MatchError& e) {
+    EXPECT_STREQ(e.what(), "an image cannot be -24 x 20 pixels");
+  }
+  for (int32_t MatchOptions::*setting :
+       {&MatchOptions::passes, &MatchOptions::coarse_passes, &MatchOptions::mid_passes}) {
+    MatchOptions options;
+    options.*setting = kMostPasses + 1;
+    EXPECT_THROW(MatchImages(good, good, options), MatchError);
+  }
+  MatchOptions options;
+  options.leaf_size = 1 << 20;
+  EXPECT_THROW(MatchImages(good, good, options), MatchError);
+}
+
 }  // namespace
 }  // namespace gck
 

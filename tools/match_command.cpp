@@ -1,0 +1,98 @@
+#include "tools/match_command.h"
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "io/field_files.h"
+#include "io/field_pictures.h"
+#include "io/image_file.h"
+#include "matcher/matcher.h"
+#include "tools/interruption.h"
+#include "tools/output_folder.h"
+
+namespace gck {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "gckmatch: %s\n", message.c_str());
+  return 1;
+}
+
+// Thrown from the match's progress call when a signal asked the run to stop.
+struct Stopped {};
+
+// Every file a run may write; a run without --csv removes the field.csv of an earlier one.
+const std::vector<std::string> kOutputs = {"field.npy", "errors.npy", "reconstruction.png",
+                                           "errors.png", "field.csv"};
+
+bool WriteOutputs(const MatchCommand& command, const Field& field, const Image& a,
+                  const Image& b, OutputFolder* out, std::string* error) {
+  const Image reconstruction = Reconstruct(field, b, a.rows, a.cols);
+  const Image error_image = ErrorImage(field, a.rows, a.cols);
+  std::vector<std::pair<std::string, std::function<bool(FILE*)>>> files = {
+      {"field.npy", [&](FILE* f) { return WriteFieldNpy(f, field); }},
+      {"errors.npy", [&](FILE* f) { return WriteErrorsNpy(f, field); }},
+      {"reconstruction.png", [&](FILE* f) { return WritePng(f, reconstruction); }},
+      {"errors.png", [&](FILE* f) { return WritePng(f, error_image); }}};
+  if (command.csv) files.emplace_back("field.csv", [&](FILE* f) { return WriteFieldCsv(f, field); });
+  for (const auto& [name, write] : files)
+    if (!out->Write(name, write, error)) return false;
+  const HoldInterruptions hold;
+  return out->Commit(error);
+}
+
+}  // namespace
+
+int RunMatch(const MatchCommand& command) {
+  std::string error;
+  Image a, b;
+  if (!ReadImage(command.image_a, &a, &error)) return Fail(error);
+  if (!command.self && !ReadImage(command.image_b, &b, &error)) return Fail(error);
+  const Image& target = command.self ? a : b;
+  try {
+    CheckMatchable(a, target, command.options, command.self);
+    CheckMemory(MatchMemory(a, target, command.options, command.self));
+  } catch (const MatchError& e) {
+    return Fail(e.what());
+  }
+  // The folder is checked before the work, which can take minutes.
+  OutputFolder out(command.out_dir, kOutputs, [] { return Interruption() != 0; });
+  if (!out.Prepare(&error)) return Fail(error);
+
+  MatchOptions options = command.options;
+  const Clock::time_point start = Clock::now();
+  options.progress = [start](int32_t done, int32_t total) {
+    if (Interruption()) throw Stopped();
+    // A progress line only once the work has taken a second.
+    if (Clock::now() - start < std::chrono::seconds(1)) return;
+    if (done == 0) {
+      std::fprintf(stderr, "gckmatch: projections done\n");
+    } else {
+      std::fprintf(stderr, "gckmatch: sweep %d of %d\n", done, total);
+    }
+  };
+  Field field;
+  try {
+    field = command.self ? MatchSelf(a, options) : MatchImages(a, b, options);
+  } catch (const MatchError& e) {
+    return Fail(e.what());
+  } catch (const Stopped&) {
+    return kInterrupted;
+  }
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  if (!WriteOutputs(command, field, a, target, &out, &error))
+    return Interruption() ? kInterrupted : Fail(error);
+  std::printf("matched %d x %d patches of width %d (k = %d) in %.3f s\n", field.cols, field.rows,
+              field.width, field.k, seconds);
+  std::printf("mean RMS patch error: %.4f\n", field.MeanRmsError());
+  std::printf("outputs in %s\n", command.out_dir.c_str());
+  return 0;
+}
+
+}  // namespace gck
