@@ -46,7 +46,7 @@ endforeach()
 add_library(gckmatch_matcher STATIC
   $<TARGET_OBJECTS:gck_matcher> $<TARGET_OBJECTS:gck_cores> $<TARGET_OBJECTS:gck_io>)
 target_include_directories(gckmatch_matcher INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
-target_link_libraries(gckmatch_matcher INTERFACE OpenMP::OpenMP_CXX)
+target_link_libraries(gckmatch_matcher INTERFACE Threads::Threads)
 target_compile_features(gckmatch_matcher INTERFACE cxx_std_17)
 set_target_properties(gckmatch_matcher PROPERTIES OUTPUT_NAME gckmatch EXPORT_NAME matcher)
 

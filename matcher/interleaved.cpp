@@ -2,6 +2,8 @@
 
 #include <emmintrin.h>
 
+#include "matcher/thread_team.h"
+
 namespace gck {
 
 InterleavedImage Interleave(const Image& image) {
@@ -13,8 +15,7 @@ InterleavedImage Interleave(const Image& image) {
   for (int32_t k = 0; k < image.channels; ++k) {
     const uint8_t* plane = image.pixels.data() + k * image.plane();
     uint8_t* to = out.bytes.data() + k;
-#pragma omp parallel for schedule(static)
-    for (size_t p = 0; p < image.plane(); ++p) to[p * image.channels] = plane[p];
+    ParallelFor(0, int64_t(image.plane()), 0, [&](int64_t p) { to[p * image.channels] = plane[p]; });
   }
   return out;
 }

@@ -6,6 +6,7 @@
 
 #include "error/patch_error.h"
 #include "matcher/prepared.h"
+#include "matcher/thread_team.h"
 
 namespace gck {
 namespace {
@@ -14,14 +15,45 @@ Field Run(const Image& a, const Image& b, const MatchOptions& options, bool self
   CheckMatchable(a, b, options, self);
   CheckPixels(a);
   CheckPixels(b);
-  const ThreadCount thread_count(options.threads);
   const int32_t channels = std::max(a.channels, b.channels);
   const int32_t levels = CoarseLevels(a.rows, a.cols, b.rows, b.cols, options);
-  if (options.progress) options.progress(0, levels + 1);
-  const std::unique_ptr<PreparedImage> prepared_a = Prepare(a, channels, levels, options, self);
-  const std::unique_ptr<PreparedImage> prepared_b =
-      self ? nullptr : Prepare(b, channels, levels, options, true);
-  return MatchPrepared(*prepared_a, self ? *prepared_a : *prepared_b, levels, options, self, start);
+  // From a start field, no coarse level is made, and the vectors only when an anchor needs them.
+  const bool warm = options.start_field != nullptr;
+  Field field;
+  RunOnTeam(TeamSize(options.threads, a.plane() + (self ? 0 : b.plane())), WatchOf(options), [&] {
+    ReportProgress(0, warm ? 1 : levels + 1);
+    const PrepareFor for_a{levels, !warm, !warm, self && !warm};
+    const PrepareFor for_b{levels, !warm, !warm, !warm};
+    const std::unique_ptr<PreparedImage> prepared_a = Prepare(a, channels, options, for_a);
+    const std::unique_ptr<PreparedImage> prepared_b =
+        self ? nullptr : Prepare(b, channels, options, for_b);
+    field = MatchPrepared(*prepared_a, self ? *prepared_a : *prepared_b, options, self, start);
+  });
+  return field;
+}
+
+// A start field must be one of A's anchors at this width, each entry an anchor of B.
+void CheckStartField(const Field& start, const Image& a, const Image& b, int32_t width) {
+  const int32_t rows = a.rows - width + 1, cols = a.cols - width + 1;
+  if (start.rows != rows || start.cols != cols)
+    throw MatchError("the start field has " + std::to_string(start.cols) + " x " +
+                     std::to_string(start.rows) + " anchors, A has " + std::to_string(cols) +
+                     " x " + std::to_string(rows) + " at width " + std::to_string(width));
+  const size_t entries = start.anchors() * size_t(std::max(start.k, 0));
+  if (start.k < 1 || start.k > 1024 || start.match_rows.size() != entries ||
+      start.match_cols.size() != entries)
+    throw MatchError("the start field must hold 1 to 1024 matches for every anchor");
+  const int32_t rows_b = b.rows - width + 1, cols_b = b.cols - width + 1;
+  for (size_t e = 0; e < entries; ++e)
+    if (start.match_rows[e] < 0 || start.match_rows[e] >= rows_b || start.match_cols[e] < 0 ||
+        start.match_cols[e] >= cols_b) {
+      const size_t p = e / size_t(start.k);
+      throw MatchError("the start field's match (" + std::to_string(start.match_rows[e]) + ", " +
+                       std::to_string(start.match_cols[e]) + ") of anchor (" +
+                       std::to_string(p % size_t(rows)) + ", " + std::to_string(p / size_t(rows)) +
+                       ") is not an anchor of B, whose anchors are " + std::to_string(cols_b) +
+                       " x " + std::to_string(rows_b));
+    }
 }
 
 }  // namespace
@@ -63,7 +95,8 @@ void CheckMatchable(const Image& a, const Image& b, const MatchOptions& options,
   within(options.coarse_radius, -1, 65535, "the coarse search radius");
   within(options.kernels, 0, 64, "kernels");
   within(options.leaf_size, 1, 4096, "the leaf size");
-  if (options.threads < 0) fail("threads must not be negative");
+  if (options.threads < 0 || options.threads > kMaxThreads)
+    fail("threads must lie in 0.." + std::to_string(kMaxThreads) + " (0: every core)");
   within(options.good_enough, 0, 255 * 255, "the good-enough difference");
   if (options.k < 1 || options.k > 64) fail("k must lie in 1..64");
   // k distinct matches, and within one image none is the anchor itself.
@@ -76,6 +109,7 @@ void CheckMatchable(const Image& a, const Image& b, const MatchOptions& options,
       fail("images are too large");
   const uint64_t anchors_a = uint64_t(a.rows - options.width + 1) * (a.cols - options.width + 1);
   if (anchors_a * uint64_t(options.k) >= (uint64_t{1} << 31)) fail("images are too large");
+  if (options.start_field) CheckStartField(*options.start_field, a, b, options.width);
 }
 
 MatchOptions QualityOptions(Quality quality) {

@@ -16,7 +16,8 @@ struct MatchOptions {
   int32_t width = 8;    // patch side
   int32_t k = 1;        // matches kept per anchor
   uint64_t seed = 1;    // the random start; the same seed gives the same field
-  int32_t threads = 0;  // 0: every hardware thread; the field is the same for any count
+  int32_t threads = 0;  // 0: every hardware thread, at most kMaxThreads; the field is the same
+                        // for any count, and no more threads start than the images give work for
   // How hard to search (QualityOptions gives the settings; docs/matcher.md the reasons):
   int32_t levels = 1;         // coarser copies of the pair, each half the size, matched first
   int32_t coarse_passes = 1;  // sweeps over the coarsest level (the full size when levels = 0)
@@ -29,11 +30,24 @@ struct MatchOptions {
   int32_t leaf_size = 4;      // anchors of B per leaf of that tree
   int32_t good_enough = 2;    // an anchor whose matches differ by at most this squared amount per
                               // pixel and channel skips the tree
+  // A field to start from instead of a random start and the coarse levels: for every anchor of A,
+  // k >= 1 anchors of B (any k; the field of an earlier match of A, or of an image of A's size).
+  // Each entry is measured and the best join the lists before the first sweep, so no anchor ends
+  // worse than its best start entry. Not owned: it must outlive the call.
+  const Field* start_field = nullptr;
   // Called with done = 0 before the first level and after each level: done of total levels. It
-  // is called on the calling thread between levels, and may throw to cancel the match: the
-  // exception leaves MatchImages or MatchSelf and nothing is kept.
+  // is called on the calling thread, and may throw to cancel the match: the exception leaves
+  // MatchImages or MatchSelf and nothing is kept.
   std::function<void(int32_t done, int32_t total)> progress;
+  // Asked on the calling thread every 10 ms or so while the match runs, and after each progress
+  // call (the match waits for that answer before it goes on): true cancels the match, and
+  // MatchImages or MatchSelf throws MatchCancelled within milliseconds; a throw cancels it too and
+  // leaves with that exception. Nothing is kept either way.
+  std::function<bool()> cancelled;
 };
+
+// The most threads a match may be asked for.
+constexpr int32_t kMaxThreads = 1024;
 
 // Settings: the default searches a coarse copy, then sweeps the full size once with the tree; high
 // skips the coarse copy and sweeps the full size twice with larger leaves and a local random
@@ -45,6 +59,12 @@ MatchOptions QualityOptions(Quality quality);
 class MatchError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
+};
+
+// What a match throws when its `cancelled` callback asked it to stop.
+class MatchCancelled : public std::runtime_error {
+ public:
+  MatchCancelled() : std::runtime_error("the match was cancelled") {}
 };
 
 // For every anchor of A, its k best matches among the anchors of B. A grey image matched with a

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "matcher/split_mix.h"
+#include "matcher/thread_team.h"
 
 namespace gck {
 namespace {
@@ -54,7 +55,7 @@ class AnchorSearch {
     p_ = uint32_t(r) + uint32_t(c) * uint32_t(a_.rows);
     self_match_ = self_ ? Pack(r, c) : kNoCost;
     patch_a_ = a_.image->at(r, c);
-    sums_a_ = &a_.sums[size_t(p_) * channels_];
+    sums_a_ = a_.sums.empty() || b_.sums.empty() ? nullptr : &a_.sums[size_t(p_) * channels_];
     matches_ = &lists_->matches[size_t(p_) * k_];
     costs_ = &lists_->costs[size_t(p_) * k_];
   }
@@ -86,7 +87,7 @@ class AnchorSearch {
     for (int32_t s = 0; s < k_; ++s)
       if (matches_[s] == q) return;
     const uint32_t worst = costs_[k_ - 1];
-    if (bound && SumsExceed(row, col, worst)) return;
+    if (bound && sums_a_ && SumsExceed(row, col, worst)) return;
     const uint32_t cost =
         InterleavedSsd(patch_a_, stride_a_, b_.image->at(row, col), stride_b_, column_bytes_,
                        a_.width, worst);
@@ -176,7 +177,7 @@ void OfferSamePlace(const PatchGrid& a, int32_t r, int32_t c, const PatchGrid& b
 
 void SearchBand(const PatchGrid& a, const PatchGrid& b, const SearchPlan& plan, int32_t pass,
                 int32_t band, NeighbourLists* lists) {
-  const bool forward = pass % 2 == 0;
+  const bool forward = (pass % 2 == 0) != plan.backward_first;
   const int32_t step = forward ? 1 : -1;
   const int32_t first = band * kBandCols, last = std::min(first + kBandCols, a.cols) - 1;
   SplitMix64 random(StreamSeed(plan.seed, uint64_t(pass), uint64_t(band)));
@@ -185,6 +186,7 @@ void SearchBand(const PatchGrid& a, const PatchGrid& b, const SearchPlan& plan, 
   const int32_t full = std::max(b.rows, b.cols);
   const int32_t radius = plan.radius > 0 ? std::min(plan.radius, full) : plan.radius < 0 ? 0 : full;
   for (int32_t i = 0; i <= last - first; ++i) {
+    CheckCancelled();
     const int32_t c = forward ? first + i : last - i;
     for (int32_t j = 0; j < a.rows; ++j) {
       const int32_t r = forward ? j : a.rows - 1 - j;
@@ -205,6 +207,7 @@ void SearchBand(const PatchGrid& a, const PatchGrid& b, const SearchPlan& plan, 
           if (col >= 0 && col < b.cols) search.Try(RowOf(n[s]), col, false);
         }
       }
+      if (plan.searched && !plan.searched[size_t(r) + size_t(c) * a.rows]) continue;
       if (plan.tree && search.worst() > plan.good_enough) {
         const size_t p = size_t(r) + size_t(c) * a.rows;
         const uint32_t own = plan.tree->Leaf(&plan.vectors_a[p * plan.tree->dims]);
@@ -215,13 +218,14 @@ void SearchBand(const PatchGrid& a, const PatchGrid& b, const SearchPlan& plan, 
           search.TryLeaf(*plan.tree, leaf, plan.vectors_a, plan.norm);
       }
       // Random search around the best match, in windows that halve.
-      for (int32_t w = radius; w >= 1; w /= 2) {
-        const uint32_t best = search.best();
-        const int32_t r0 = std::max(RowOf(best) - w, 0), r1 = std::min(RowOf(best) + w + 1, b.rows);
-        const int32_t c0 = std::max(ColOf(best) - w, 0), c1 = std::min(ColOf(best) + w + 1, b.cols);
-        search.Try(r0 + int32_t(random.Below(uint32_t(r1 - r0))),
-                   c0 + int32_t(random.Below(uint32_t(c1 - c0))), true);
-      }
+      for (int32_t t = 0; t < plan.tries; ++t)
+        for (int32_t w = radius; w >= 1; w /= 2) {
+          const uint32_t best = search.best();
+          const int32_t r0 = std::max(RowOf(best) - w, 0), r1 = std::min(RowOf(best) + w + 1, b.rows);
+          const int32_t c0 = std::max(ColOf(best) - w, 0), c1 = std::min(ColOf(best) + w + 1, b.cols);
+          search.Try(r0 + int32_t(random.Below(uint32_t(r1 - r0))),
+                     c0 + int32_t(random.Below(uint32_t(c1 - c0))), true);
+        }
     }
   }
 }
@@ -239,9 +243,8 @@ PatchGrid MakeGrid(const InterleavedImage& image, int32_t width, bool sums) {
   grid.sums.assign(size_t(grid.anchors()) * ch, 0);
   // Column sums of `width` rows, slid down each column, then summed over `width` columns.
   std::vector<int32_t> column(size_t(grid.rows) * image.cols * ch);
-#pragma omp parallel for schedule(static)
-  for (int32_t c = 0; c < image.cols; ++c) {
-    const uint8_t* px = image.at(0, c);
+  ParallelFor(0, image.cols, 0, [&](int64_t c) {
+    const uint8_t* px = image.at(0, int32_t(c));
     int32_t* out = &column[size_t(c) * grid.rows * ch];
     for (int32_t k = 0; k < ch; ++k) {
       int32_t sum = 0;
@@ -252,10 +255,9 @@ PatchGrid MakeGrid(const InterleavedImage& image, int32_t width, bool sums) {
         out[r * ch + k] = sum;
       }
     }
-  }
+  });
   const size_t col_values = size_t(grid.rows) * ch;
-#pragma omp parallel for schedule(static)
-  for (size_t v = 0; v < col_values; ++v) {
+  ParallelFor(0, int64_t(col_values), 0, [&](int64_t v) {
     int32_t sum = 0;
     for (int32_t c = 0; c < width; ++c) sum += column[c * col_values + v];
     grid.sums[v] = sum;
@@ -263,7 +265,7 @@ PatchGrid MakeGrid(const InterleavedImage& image, int32_t width, bool sums) {
       sum += column[(c + width - 1) * col_values + v] - column[(c - 1) * col_values + v];
       grid.sums[c * col_values + v] = sum;
     }
-  }
+  });
   return grid;
 }
 
@@ -273,8 +275,8 @@ NeighbourLists RandomLists(const PatchGrid& a, const PatchGrid& b, int32_t k, bo
   lists.k = k;
   lists.matches.resize(size_t(a.anchors()) * k);
   lists.costs.resize(lists.matches.size());
-#pragma omp parallel for schedule(static)
-  for (int32_t c = 0; c < a.cols; ++c) {
+  ParallelFor(0, a.cols, 0, [&](int64_t column) {
+    const int32_t c = int32_t(column);
     SplitMix64 random(StreamSeed(seed, 0x5EED, uint64_t(c)));
     for (int32_t r = 0; r < a.rows; ++r) {
       const size_t p = size_t(r) + size_t(c) * a.rows;
@@ -286,7 +288,7 @@ NeighbourLists RandomLists(const PatchGrid& a, const PatchGrid& b, int32_t k, bo
       SortList(list, &lists.costs[p * k], k);
       OfferSamePlace(a, r, c, b, self, list, &lists.costs[p * k], k);
     }
-  }
+  });
   return lists;
 }
 
@@ -297,8 +299,8 @@ NeighbourLists Upsampled(const NeighbourLists& coarse, const PatchGrid& coarse_a
   lists.k = k;
   lists.matches.resize(size_t(a.anchors()) * k);
   lists.costs.resize(lists.matches.size());
-#pragma omp parallel for schedule(static)
-  for (int32_t c = 0; c < a.cols; ++c) {
+  ParallelFor(0, a.cols, 0, [&](int64_t column) {
+    const int32_t c = int32_t(column);
     SplitMix64 random(StreamSeed(seed, 0xF1E1D, uint64_t(c)));
     const int32_t cc = std::min(c / 2, coarse_a.cols - 1);
     for (int32_t r = 0; r < a.rows; ++r) {
@@ -316,7 +318,43 @@ NeighbourLists Upsampled(const NeighbourLists& coarse, const PatchGrid& coarse_a
       SortList(list, &lists.costs[p * k], k);
       OfferSamePlace(a, r, c, b, self, list, &lists.costs[p * k], k);
     }
-  }
+  });
+  return lists;
+}
+
+NeighbourLists GivenLists(const uint32_t* starts, int32_t per_anchor, const PatchGrid& a,
+                          const PatchGrid& b, int32_t k, bool self, uint64_t seed) {
+  NeighbourLists lists;
+  lists.k = k;
+  lists.matches.resize(size_t(a.anchors()) * k);
+  lists.costs.resize(lists.matches.size());
+  ParallelFor(0, a.cols, 0, [&](int64_t column) {
+    const int32_t c = int32_t(column);
+    SplitMix64 random(StreamSeed(seed, 0x57A27, uint64_t(c)));
+    std::vector<uint32_t> list(size_t(per_anchor) + k), costs(list.size());
+    for (int32_t r = 0; r < a.rows; ++r) {
+      const size_t p = size_t(r) + size_t(c) * a.rows;
+      const uint32_t self_match = self ? Pack(r, c) : kNoCost;
+      // The given matches, each once and never the anchor itself, best first, k at most.
+      int32_t n = 0;
+      for (const uint32_t* q = &starts[p * per_anchor]; q < &starts[(p + 1) * per_anchor]; ++q) {
+        if (*q == self_match || std::find(list.data(), list.data() + n, *q) != list.data() + n)
+          continue;
+        list[n] = *q, costs[n] = FullCost(a, r, c, b, *q), ++n;
+      }
+      SortList(list.data(), costs.data(), n);
+      n = std::min(n, k);
+      if (n < k) {
+        for (int32_t s = n; s < k; ++s) list[s] = list[0];
+        MakeDistinct(list.data(), k, self_match, b, &random);
+        for (int32_t s = n; s < k; ++s) costs[s] = FullCost(a, r, c, b, list[s]);
+        SortList(list.data(), costs.data(), k);
+      }
+      std::copy_n(list.begin(), k, &lists.matches[p * k]);
+      std::copy_n(costs.begin(), k, &lists.costs[p * k]);
+      OfferSamePlace(a, r, c, b, self, &lists.matches[p * k], &lists.costs[p * k], k);
+    }
+  });
   return lists;
 }
 
@@ -325,8 +363,9 @@ void Search(const PatchGrid& a, const PatchGrid& b, const SearchPlan& plan, Neig
   for (int32_t pass = 0; pass < plan.passes; ++pass) {
     // Bands of one parity touch no anchor that another reads: they run side by side.
     for (int32_t parity = 0; parity < 2; ++parity) {
-#pragma omp parallel for schedule(dynamic, 1)
-      for (int32_t band = parity; band < bands; band += 2) SearchBand(a, b, plan, pass, band, lists);
+      ParallelFor(0, (bands - parity + 1) / 2, 1, [&](int64_t i) {
+        SearchBand(a, b, plan, pass, parity + 2 * int32_t(i), lists);
+      });
     }
   }
 }

@@ -42,8 +42,10 @@ struct NeighbourLists {
 // How one level is searched.
 struct SearchPlan {
   int32_t passes = 1;  // alternately forward (from the top-left) and backward
+  bool backward_first = false;
   int32_t radius = 0;  // random search starts this many anchors around the best match, halving
                        // down to 1; 0 searches the whole of B, -1 not at all
+  int32_t tries = 1;   // random candidates in each window
   bool self = false;   // A and B are one grid: an anchor never matches itself
   uint64_t seed = 1;
   // Optional: a tree over B's vectors (anchors stored packed). Each anchor then also tries the
@@ -53,6 +55,9 @@ struct SearchPlan {
   const int16_t* vectors_a = nullptr;   // A's vectors, tree->dims per anchor (p at p * dims)
   uint32_t norm = 0;  // vectors' squared distance is at most norm x the patches' distance
   uint32_t good_enough = 0;  // a list whose worst distance is this or less skips the tree
+  // Optional, one flag per anchor of A: only the flagged anchors take the tree and the random
+  // search; the others take their neighbours' matches only.
+  const uint8_t* searched = nullptr;
 };
 
 // Lists of k distinct random anchors of B (never the anchor itself within one image).
@@ -65,6 +70,12 @@ NeighbourLists RandomLists(const PatchGrid& a, const PatchGrid& b, int32_t k, bo
 // itself) is replaced by a random anchor. Costs are measured at the fine level.
 NeighbourLists Upsampled(const NeighbourLists& coarse, const PatchGrid& coarse_a,
                          const PatchGrid& a, const PatchGrid& b, bool self, uint64_t seed);
+
+// Lists from given matches: anchor p's candidates are starts[p * per_anchor ..] (packed anchors of
+// B, which must lie inside it), measured, the best k distinct ones kept; too few distinct ones
+// (or the anchor itself within one image) are made up by random anchors.
+NeighbourLists GivenLists(const uint32_t* starts, int32_t per_anchor, const PatchGrid& a,
+                          const PatchGrid& b, int32_t k, bool self, uint64_t seed);
 
 // Improves the lists: each pass visits every anchor of A once and tries the matches of the two
 // neighbours visited before it, moved by one pixel, then random anchors in halving windows around

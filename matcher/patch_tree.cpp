@@ -1,9 +1,9 @@
 #include "matcher/patch_tree.h"
 
-#include <omp.h>
-
 #include <algorithm>
 #include <cstring>
+
+#include "matcher/thread_team.h"
 
 namespace gck {
 namespace {
@@ -100,8 +100,8 @@ Cursor PartitionInBlocks(Split split, const Entries& from, const Entries& into, 
                          uint32_t last) {
   const uint32_t blocks = (last - first + kBlock - 1) / kBlock;
   std::vector<uint32_t> below(blocks), ties(blocks);
-#pragma omp parallel for schedule(static)
-  for (uint32_t b = 0; b < blocks; ++b) {
+  ParallelFor(0, blocks, 1, [&](int64_t block) {
+    const uint32_t b = uint32_t(block);
     uint32_t lt = 0, eq = 0;
     for (uint32_t q = first + b * kBlock, end = std::min(last, q + kBlock); q < end; ++q) {
       const int16_t v = from.value(q, split.dim);
@@ -109,7 +109,7 @@ Cursor PartitionInBlocks(Split split, const Entries& from, const Entries& into, 
       eq += v == split.value;
     }
     below[b] = lt, ties[b] = eq;
-  }
+  });
   std::vector<Cursor> starts(blocks);
   Cursor at{first, last, false};
   for (uint32_t b = 0; b < blocks; ++b) {
@@ -121,10 +121,11 @@ Cursor PartitionInBlocks(Split split, const Entries& from, const Entries& into, 
     at.high -= size - front;
     at.toggle ^= ties[b] & 1;
   }
-#pragma omp parallel for schedule(static)
-  for (uint32_t b = 0; b < blocks; ++b)
+  ParallelFor(0, blocks, 1, [&](int64_t block) {
+    const uint32_t b = uint32_t(block);
     Partition(split, from, into, first + b * kBlock, std::min(last, first + (b + 1) * kBlock),
               starts[b]);
+  });
   return at;
 }
 
@@ -151,11 +152,10 @@ PatchTree BuildTree(const int16_t* vectors, uint32_t count, int32_t dims, int32_
   tree.split_value.assign(nodes, 0);
   tree.anchors.resize(count);
   tree.vectors.resize(size_t(count) * dims);
-#pragma omp parallel for schedule(static)
-  for (uint32_t q = 0; q < count; ++q) {
-    tree.anchors[q] = q;
+  ParallelFor(0, count, 0, [&](int64_t q) {
+    tree.anchors[q] = uint32_t(q);
     std::memcpy(&tree.vectors[size_t(q) * dims], &vectors[size_t(q) * dims], sizeof(int16_t) * dims);
-  }
+  });
   UninitializedVector<uint32_t> anchors_into(count);
   UninitializedVector<int16_t> vectors_into(size_t(count) * dims);
   // Node i of a level covers [bounds[i], bounds[i + 1]).
@@ -172,13 +172,12 @@ PatchTree BuildTree(const int16_t* vectors, uint32_t count, int32_t dims, int32_
     };
     // Few large nodes: each split by all threads; many: the nodes side by side. Either way gives
     // the same tree.
-    if (level_nodes < 4 * uint32_t(omp_get_max_threads())) {
+    if (level_nodes < 4 * uint32_t(TeamThreads())) {
       for (uint32_t i = 0; i < level_nodes; ++i) split(i, true);
     } else {
       // Small nodes are handed out a block's worth at a time.
       const int32_t chunk = int32_t(std::max<uint32_t>(1, kBlock / std::max<uint32_t>(1, count >> level)));
-#pragma omp parallel for schedule(dynamic, chunk)
-      for (uint32_t i = 0; i < level_nodes; ++i) split(i, false);
+      ParallelFor(0, level_nodes, chunk, [&](int64_t i) { split(uint32_t(i), false); });
     }
     bounds.swap(next);
     tree.anchors.swap(anchors_into);
@@ -186,9 +185,10 @@ PatchTree BuildTree(const int16_t* vectors, uint32_t count, int32_t dims, int32_
   }
   tree.leaf_start = bounds;
   tree.leaf_of.resize(count);
-#pragma omp parallel for schedule(static)
-  for (uint32_t leaf = 0; leaf < tree.leaves(); ++leaf)
-    for (uint32_t i = tree.begin(leaf); i < tree.end(leaf); ++i) tree.leaf_of[tree.anchors[i]] = leaf;
+  ParallelFor(0, tree.leaves(), 0, [&](int64_t leaf) {
+    for (uint32_t i = tree.begin(uint32_t(leaf)); i < tree.end(uint32_t(leaf)); ++i)
+      tree.leaf_of[tree.anchors[i]] = uint32_t(leaf);
+  });
   return tree;
 }
 

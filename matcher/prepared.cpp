@@ -1,10 +1,9 @@
 #include "matcher/prepared.h"
 
-#include <omp.h>
-
 #include <algorithm>
+#include <cstdlib>
+#include <atomic>
 #include <cmath>
-#include <thread>
 
 #include "matcher/kernel_chain.h"
 #include "matcher/pyramid.h"
@@ -18,6 +17,15 @@ int32_t LevelWidth(int32_t width, int32_t level) {
   return level == 0 ? width : std::max(2, (width + (1 << level) - 1) >> level);
 }
 
+// The lists a start field gives, its entries packed as anchors of B.
+NeighbourLists StartLists(const Field& start, const PatchGrid& a, const PatchGrid& b, int32_t k,
+                          bool self, uint64_t seed) {
+  std::vector<uint32_t> starts(start.match_rows.size());
+  ParallelFor(0, int64_t(starts.size()), 0,
+              [&](int64_t e) { starts[e] = Pack(start.match_rows[e], start.match_cols[e]); });
+  return GivenLists(starts.data(), start.k, a, b, k, self, seed);
+}
+
 Field FieldOf(const NeighbourLists& lists, const PatchGrid& a, int32_t width, int32_t channels) {
   Field field;
   field.rows = a.rows;
@@ -29,22 +37,17 @@ Field FieldOf(const NeighbourLists& lists, const PatchGrid& a, int32_t width, in
   field.match_rows.resize(entries);
   field.match_cols.resize(entries);
   field.errors.resize(entries);
-#pragma omp parallel for schedule(static)
-  for (size_t e = 0; e < entries; ++e) {
+  ParallelFor(0, int64_t(entries), 0, [&](int64_t e) {
     field.match_rows[e] = RowOf(lists.matches[e]);
     field.match_cols[e] = ColOf(lists.matches[e]);
     field.errors[e] = static_cast<float>(std::sqrt(static_cast<double>(lists.costs[e])));
-  }
+  });
   return field;
 }
 
 }  // namespace
 
-ThreadCount::ThreadCount(int32_t threads) : saved_(omp_get_max_threads()) {
-  omp_set_num_threads(threads > 0 ? threads : std::max(1, int(std::thread::hardware_concurrency())));
-}
-
-ThreadCount::~ThreadCount() { omp_set_num_threads(saved_); }
+MatchWatch WatchOf(const MatchOptions& options) { return {options.progress, options.cancelled}; }
 
 int32_t CoarseLevels(int32_t rows_a, int32_t cols_a, int32_t rows_b, int32_t cols_b,
                      const MatchOptions& options) {
@@ -64,59 +67,163 @@ int32_t CoarseLevels(int32_t rows_a, int32_t cols_a, int32_t rows_b, int32_t col
   return levels;
 }
 
-std::unique_ptr<PreparedImage> Prepare(const Image& image, int32_t channels, int32_t levels,
-                                       const MatchOptions& options, bool tree) {
+// The radius of the random search at level l of a match with `levels` coarse levels.
+int32_t LevelRadius(int32_t l, int32_t levels, const MatchOptions& options) {
+  return l == levels ? options.coarse_radius : options.radius;
+}
+
+std::unique_ptr<PreparedImage> Prepare(const Image& image, int32_t channels,
+                                       const MatchOptions& options, const PrepareFor& what) {
   auto out = std::make_unique<PreparedImage>();
+  out->source = &image;
   out->rows = image.rows;
   out->cols = image.cols;
   out->channels = channels;
+  out->levels = what.levels;
+  // Grids point into the pyramid: it never moves, coarse levels made later included.
+  out->pyramid.reserve(what.levels + 1);
+  out->grids.reserve(what.levels + 1);
   const Image converted = image.channels == channels ? Image() : WithChannels(image, channels);
-  const Image& plain = image.channels == channels ? image : converted;
-  out->pyramid.resize(levels + 1);
-  out->pyramid[0] = Interleave(plain);
-  for (int32_t l = 1; l <= levels; ++l) out->pyramid[l] = HalfSize(out->pyramid[l - 1]);
-  out->grids.reserve(levels + 1);
-  for (int32_t l = 0; l <= levels; ++l) {
-    // Patch sums serve the random search only.
-    const int32_t radius = l == levels ? options.coarse_radius : options.radius;
-    out->grids.push_back(MakeGrid(out->pyramid[l], LevelWidth(options.width, l), radius >= 0));
-  }
-  if (options.kernels > 0) {
-    const int32_t side = std::min(KernelSide(options.width), 8);
-    const KernelChain chain = SequencyChain(side, std::min(options.kernels, side * side), 1);
-    out->vectors = Project(plain, options.width, chain, 0);
-    out->norm = side * side;
-    if (tree) {
-      const Projections& v = out->vectors;
-      out->tree = BuildTree(v.stack.data(), uint32_t(v.rows) * uint32_t(v.cols), v.values,
-                            options.leaf_size);
-      auto& anchors = out->tree.anchors;
-#pragma omp parallel for schedule(static)
-      for (size_t i = 0; i < anchors.size(); ++i)
-        anchors[i] = Pack(int32_t(anchors[i] % uint32_t(v.rows)), int32_t(anchors[i] / uint32_t(v.rows)));
-    }
-  }
+  out->pyramid.push_back(Interleave(image.channels == channels ? image : converted));
+  // Patch sums serve the random search only, which a start field may call for at full size.
+  const bool sums = LevelRadius(0, what.levels, options) >= 0 || !what.coarse;
+  out->grids.push_back(MakeGrid(out->pyramid[0], options.width, sums));
+  if (what.coarse) MakeCoarse(out.get(), options);
+  if (what.vectors || what.tree) MakeSearchable(out.get(), options, what.tree);
   return out;
 }
 
-Field MatchPrepared(const PreparedImage& a, const PreparedImage& b, int32_t levels,
-                    const MatchOptions& options, bool self, Field* start) {
-  const int32_t total = levels + 1;
+void MakeCoarse(PreparedImage* image, const MatchOptions& options) {
+  for (int32_t l = int32_t(image->pyramid.size()); l <= image->levels; ++l) {
+    image->pyramid.push_back(HalfSize(image->pyramid[l - 1]));
+    const bool sums = LevelRadius(l, image->levels, options) >= 0;
+    image->grids.push_back(MakeGrid(image->pyramid[l], LevelWidth(options.width, l), sums));
+  }
+}
+
+void MakeSearchable(PreparedImage* image, const MatchOptions& options, bool tree) {
+  if (options.kernels <= 0) return;
+  if (image->vectors.stack.empty()) {
+    const int32_t side = std::min(KernelSide(options.width), 8);
+    const KernelChain chain = SequencyChain(side, std::min(options.kernels, side * side), 1);
+    const Image& source = *image->source;
+    if (source.channels == image->channels) {
+      image->vectors = Project(source, options.width, chain, 0);
+    } else {
+      image->vectors = Project(WithChannels(source, image->channels), options.width, chain, 0);
+    }
+    image->norm = side * side;
+  }
+  if (tree && image->tree.anchors.empty()) {
+    const Projections& v = image->vectors;
+    image->tree = BuildTree(v.stack.data(), uint32_t(v.rows) * uint32_t(v.cols), v.values,
+                            options.leaf_size);
+    auto& anchors = image->tree.anchors;
+    ParallelFor(0, int64_t(anchors.size()), 0, [&](int64_t i) {
+      anchors[i] = Pack(int32_t(anchors[i] % uint32_t(v.rows)), int32_t(anchors[i] / uint32_t(v.rows)));
+    });
+  }
+}
+
+namespace {
+
+// The mean best error of the lists, and the mean of the least error a field records per anchor.
+double MeanError(const NeighbourLists& lists) {
+  double sum = 0;
+  for (size_t e = 0; e < lists.costs.size(); e += size_t(lists.k))
+    sum += std::sqrt(static_cast<double>(lists.costs[e]));
+  return sum / double(std::max<size_t>(1, lists.costs.size() / size_t(lists.k)));
+}
+double MeanRecorded(const Field& field) {
+  double sum = 0;
+  for (size_t e = 0; e + size_t(field.k) <= field.errors.size(); e += size_t(field.k))
+    sum += *std::min_element(&field.errors[e], &field.errors[e] + field.k);
+  return sum / double(std::max<size_t>(1, field.anchors()));
+}
+
+// Which anchors a start field leaves to be searched: all, unless the field records errors; then
+// those whose best start entry now measures more than the least error recorded for them.
+std::vector<uint8_t> UnsettledAnchors(const Field& start, const NeighbourLists& lists,
+                                      size_t* unsettled) {
+  const size_t anchors = start.anchors();
+  std::vector<uint8_t> flags(anchors, 1);
+  std::atomic<size_t> count{0};
+  if (start.errors.size() != anchors * size_t(start.k)) {
+    *unsettled = anchors;
+    return flags;
+  }
+  ParallelFor(0, int64_t(anchors), 0, [&](int64_t p) {
+    const float* recorded = &start.errors[size_t(p) * start.k];
+    const float least = *std::min_element(recorded, recorded + start.k);
+    const float now = static_cast<float>(std::sqrt(static_cast<double>(lists.costs[p * lists.k])));
+    flags[p] = !(now <= least);  // a recorded NaN never settles an anchor
+    if (flags[p]) count.fetch_add(1, std::memory_order_relaxed);
+  });
+  *unsettled = count;
+  return flags;
+}
+
+}  // namespace
+
+Field MatchPrepared(PreparedImage& a, PreparedImage& b, const MatchOptions& options, bool self,
+                    Field* start, const StartSearch& how, bool* restarted) {
+  const int32_t levels = a.levels;
+  // A start field takes the place of the random start and the coarse levels.
   NeighbourLists lists;
-  for (int32_t l = levels; l >= 0; --l) {
+  std::vector<uint8_t> unsettled;
+  size_t searched_count = 0;
+  bool warm = options.start_field != nullptr;
+  if (warm) {
+    const uint64_t level_seed = SplitMix64(options.seed).Next();
+    lists = StartLists(*options.start_field, a.grids[0], b.grids[0], options.k, self, level_seed);
+    unsettled = UnsettledAnchors(*options.start_field, lists, &searched_count);
+    // Far worse than the field recorded: a cut. Far better: the field came from a cut.
+    const double ratio = MeanError(lists) / MeanRecorded(*options.start_field);
+    if (how.restart_above > 0 && !(ratio <= how.restart_above && ratio * how.restart_above >= 1)) {
+      warm = false, unsettled.clear();
+      if (restarted) *restarted = true;
+    }
+  }
+  if (!warm) {
+    MakeCoarse(&a, options);
+    if (!self) MakeCoarse(&b, options);
+  }
+  const int32_t top = warm ? 0 : levels;
+  const int32_t total = top + 1;
+  for (int32_t l = top; l >= 0; --l) {
     const PatchGrid& grid_a = a.grids[l];
     const PatchGrid& grid_b = b.grids[l];
     const uint64_t level_seed = SplitMix64(options.seed + 0x100 * uint64_t(l)).Next();
-    lists = l == levels ? RandomLists(grid_a, grid_b, options.k, self, level_seed)
-                        : Upsampled(lists, a.grids[l + 1], grid_a, grid_b, self, level_seed);
+    bool tree = l == 0 && options.kernels > 0;
+    bool few_to_search = false;
+    if (warm) {
+      few_to_search = double(searched_count) < how.tree_share * double(grid_a.anchors());
+      tree = tree && !few_to_search;
+    } else if (l == levels) {
+      lists = RandomLists(grid_a, grid_b, options.k, self, level_seed);
+    } else {
+      lists = Upsampled(lists, a.grids[l + 1], grid_a, grid_b, self, level_seed);
+    }
     if (l == 0 && start) *start = FieldOf(lists, grid_a, options.width, a.channels);
     SearchPlan plan;
     plan.passes = l == levels ? options.coarse_passes : l == 0 ? options.passes : options.mid_passes;
-    plan.radius = l == levels ? options.coarse_radius : options.radius;
+    plan.radius = LevelRadius(l, levels, options);
     plan.self = self;
     plan.seed = level_seed;
+    plan.searched = unsettled.empty() ? nullptr : unsettled.data();
+    if (few_to_search) {
+      // The tree's cost is fixed, the random search's per searched anchor: for a few anchors, a
+      // random search there and back is the cheaper one, and no worse. The start came from a
+      // sweep that ended forward: the way back offers new neighbours first.
+      plan.backward_first = true;
+      plan.passes = searched_count > 0 ? 2 : 1;
+      plan.radius = how.radius;
+      plan.tries = how.tries;
+    }
     // At full size, the tree over B's vectors proposes look-alike patches.
-    if (l == 0 && options.kernels > 0) {
+    if (tree) {
+      MakeSearchable(&a, options, self);
+      if (!self) MakeSearchable(&b, options, true);
       const Projections& v = a.vectors;
       plan.vectors_a = v.stack.data();
       plan.norm = uint32_t(a.norm);
@@ -125,7 +232,7 @@ Field MatchPrepared(const PreparedImage& a, const PreparedImage& b, int32_t leve
       plan.tree = &b.tree;
     }
     Search(grid_a, grid_b, plan, &lists);
-    if (options.progress) options.progress(total - l, total);
+    ReportProgress(total - l, total);
   }
   return FieldOf(lists, a.grids[0], options.width, a.channels);
 }

@@ -5,6 +5,7 @@
 
 #include "projection/first_projection.h"
 #include "projection/gck_step.h"
+#include "matcher/thread_team.h"
 
 namespace gck {
 namespace {
@@ -49,6 +50,7 @@ void ProjectTile(const Image& image, int32_t width, const KernelChain& chain, in
   const size_t values = static_cast<size_t>(out->values);
   const int32_t kernels = static_cast<int32_t>(chain.row_sequency.size());
   for (int32_t n = 0; n < kernels; ++n) {
+    CheckCancelled();  // a tile of a large colour image takes a while
     if (n > 0) {
       std::fill(next.begin(), next.end(), T{0});
       GckStep(current.data(), next.data(), rows, cols, channels, chain.steps[n - 1]);
@@ -75,12 +77,12 @@ template <class T>
 void ProjectTiles(const Image& image, int32_t width, const KernelChain& chain, Projections* out) {
   const int32_t tile_rows = (out->rows + kTileAnchors - 1) / kTileAnchors;
   const int32_t tiles = tile_rows * ((out->cols + kTileAnchors - 1) / kTileAnchors);
-#pragma omp parallel for schedule(dynamic, 1)
-  for (int32_t t = 0; t < tiles; ++t) {
-    const int32_t r0 = t % tile_rows * kTileAnchors, c0 = t / tile_rows * kTileAnchors;
+  ParallelFor(0, tiles, 1, [&](int64_t t) {
+    const int32_t r0 = int32_t(t % tile_rows) * kTileAnchors;
+    const int32_t c0 = int32_t(t / tile_rows) * kTileAnchors;
     ProjectTile<T>(image, width, chain, r0, c0, std::min(kTileAnchors, out->rows - r0),
                    std::min(kTileAnchors, out->cols - c0), out);
-  }
+  });
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "matcher/pyramid.h"
 
+#include "matcher/thread_team.h"
+
 namespace gck {
 
 InterleavedImage HalfSize(const InterleavedImage& image) {
@@ -9,8 +11,7 @@ InterleavedImage HalfSize(const InterleavedImage& image) {
   out.channels = image.channels;
   out.bytes.resize(static_cast<size_t>(out.rows) * out.cols * out.channels);
   const int32_t ch = image.channels;
-#pragma omp parallel for schedule(static)
-  for (int32_t c = 0; c < out.cols; ++c) {
+  ParallelFor(0, out.cols, 0, [&](int64_t c) {
     const uint8_t* left = image.at(0, 2 * c);
     const uint8_t* right = image.at(0, 2 * c + 1);
     uint8_t* to = out.bytes.data() + static_cast<size_t>(c) * out.rows * ch;
@@ -20,7 +21,7 @@ InterleavedImage HalfSize(const InterleavedImage& image) {
         to[r * ch + k] =
             static_cast<uint8_t>((left[top] + left[bottom] + right[top] + right[bottom] + 2) / 4);
       }
-  }
+  });
   return out;
 }
 

@@ -7,8 +7,26 @@
 
 namespace gck {
 
-SequenceMatcher::SequenceMatcher(const MatchOptions& options, int32_t step)
-    : options_(options), step_(step) {
+namespace {
+
+// A temporal start counts an anchor as settled while its start is no more than this much worse
+// than its match in the pair before: noise and slow changes of light leave it be.
+constexpr float kSettleMargin = 0.1f;
+// Motion between frames is local: the anchors a temporal start leaves unsettled are searched near
+// their start and never with the tree; the start's mean error more than 4 times the previous
+// field's (steady clips stay within 2.5), or less than a quarter, is a scene cut.
+constexpr StartSearch kTemporalSearch{8, 1, 2.0, 2.0};
+
+}  // namespace
+
+// A frame and what is prepared of it, which may be made from the frame later.
+struct SequenceMatcher::Frame {
+  Image image;
+  std::unique_ptr<PreparedImage> prepared;
+};
+
+SequenceMatcher::SequenceMatcher(const MatchOptions& options, int32_t step, bool temporal)
+    : options_(options), step_(step), temporal_(temporal) {
   if (step < 1) throw MatchError("the step between matched frames must be at least 1");
 }
 
@@ -22,26 +40,47 @@ uint64_t SequenceMatcher::Memory(const Image& frame, const MatchOptions& options
   return pair + uint64_t(std::max(step - 1, 0)) * frame_cost;
 }
 
-std::optional<Field> SequenceMatcher::Add(const Image& frame) {
-  CheckPixels(frame);
+std::optional<Field> SequenceMatcher::Add(const Image& image) {
+  CheckPixels(image);
   if (channels_ == 0) {
-    CheckMatchable(frame, frame, options_);
-    rows_ = frame.rows, cols_ = frame.cols, channels_ = frame.channels;
+    CheckMatchable(image, image, options_);
+    rows_ = image.rows, cols_ = image.cols, channels_ = image.channels;
     levels_ = CoarseLevels(rows_, cols_, rows_, cols_, options_);
-  } else if (frame.rows != rows_ || frame.cols != cols_ || frame.channels != channels_) {
-    throw MatchError("the frame is " + std::to_string(frame.cols) + " x " +
-                     std::to_string(frame.rows) + " with " + std::to_string(frame.channels) +
+  } else if (image.rows != rows_ || image.cols != cols_ || image.channels != channels_) {
+    throw MatchError("the frame is " + std::to_string(image.cols) + " x " +
+                     std::to_string(image.rows) + " with " + std::to_string(image.channels) +
                      " channels, the first was " + std::to_string(cols_) + " x " +
                      std::to_string(rows_) + " with " + std::to_string(channels_));
   }
-  const ThreadCount thread_count(options_.threads);
-  std::unique_ptr<PreparedImage> prepared = Prepare(frame, channels_, levels_, options_, true);
+  auto frame = std::make_unique<Frame>();
+  frame->image = image;
   std::optional<Field> field;
-  if (int32_t(window_.size()) == step_) {
-    field = MatchPrepared(*window_.front(), *prepared, levels_, options_, false, nullptr);
-    window_.pop_front();
+  bool cut = false;
+  RunOnTeam(TeamSize(options_.threads, 2 * image.plane()), WatchOf(options_), [&] {
+    // Temporal pairs mostly need neither the coarse levels nor the tree: made when they do.
+    const PrepareFor what{levels_, !temporal_, !temporal_, !temporal_};
+    frame->prepared = Prepare(frame->image, channels_, options_, what);
+    if (int32_t(window_.size()) < step_) return;
+    PreparedImage& a = *window_.front()->prepared;
+    if (!last_) {
+      field = MatchPrepared(a, *frame->prepared, options_, false, nullptr);
+      return;
+    }
+    Field start = *last_;
+    for (float& error : start.errors) error *= 1 + kSettleMargin;
+    MatchOptions from_last = options_;
+    from_last.start_field = &start;
+    field = MatchPrepared(a, *frame->prepared, from_last, false, nullptr, kTemporalSearch, &cut);
+  });
+  if (field) window_.pop_front();
+  window_.push_back(std::move(frame));
+  // A field across a cut holds no motion: the next `step` pairs, which start across it or from a
+  // pair that spans it, start afresh too.
+  if (cut) afresh_ = step_;
+  if (temporal_ && field) {
+    last_ = afresh_ > 0 ? std::nullopt : field;
+    afresh_ = std::max(0, afresh_ - 1);
   }
-  window_.push_back(std::move(prepared));
   return field;
 }
 

@@ -24,9 +24,6 @@ int Fail(const std::string& message) {
   return 1;
 }
 
-// Thrown from the match's progress call when a signal asked the run to stop.
-struct Stopped {};
-
 // Every file a run may write; a run without --csv removes the field.csv of an earlier one.
 const std::vector<std::string> kOutputs = {"field.npy", "errors.npy", "reconstruction.png",
                                            "errors.png", "field.csv"};
@@ -67,8 +64,8 @@ int RunMatch(const MatchCommand& command) {
 
   MatchOptions options = command.options;
   const Clock::time_point start = Clock::now();
+  options.cancelled = [] { return Interruption() != 0; };
   options.progress = [start](int32_t done, int32_t total) {
-    if (Interruption()) throw Stopped();
     // A progress line only once the work has taken a second.
     if (Clock::now() - start < std::chrono::seconds(1)) return;
     if (done == 0) {
@@ -82,7 +79,7 @@ int RunMatch(const MatchCommand& command) {
     field = command.self ? MatchSelf(a, options) : MatchImages(a, b, options);
   } catch (const MatchError& e) {
     return Fail(e.what());
-  } catch (const Stopped&) {
+  } catch (const MatchCancelled&) {
     return kInterrupted;
   }
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();

@@ -21,9 +21,6 @@ int Fail(const std::string& message) {
   return 1;
 }
 
-// Thrown from the match's progress call when a signal asked the run to stop.
-struct Stopped {};
-
 struct Pair {
   size_t from, to;
   double mean_rms_error;
@@ -65,9 +62,7 @@ int RunSequence(const MatchCommand& command) {
   if (!out.Prepare(command.replace, &error)) return Fail(error);
 
   MatchOptions options = command.options;
-  options.progress = [](int32_t, int32_t) {
-    if (Interruption()) throw Stopped();
-  };
+  options.cancelled = [] { return Interruption() != 0; };
   SequenceMatcher matcher(options, command.step);
   ProgressMeter progress(frames.size(), stderr);
   std::vector<Pair> pairs;
@@ -91,7 +86,7 @@ int RunSequence(const MatchCommand& command) {
       field = matcher.Add(frame);
     } catch (const MatchError& e) {
       return stop("cannot match '" + frames[i] + "': " + e.what());
-    } catch (const Stopped&) {
+    } catch (const MatchCancelled&) {
       return stop("");
     }
     std::string note;

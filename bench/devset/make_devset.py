@@ -2,8 +2,9 @@
 """Extracts the development set of image pairs from installed Debian packages into a folder.
 
 Usage: make_devset.py OUT_DIR. Writes OUT_DIR/<pair>_a.png, <pair>_b.png and OUT_DIR/pairs.txt
-(one line per pair: name, kind, the two file names), and OUT_DIR/clip/frame_0000.png to
-frame_0039.png: the first 40 frames of a street video at 0.1 MP, for matching along a video.
+(one line per pair: name, kind, the two file names), and three clips of 40 frames at 0.1 MP for
+matching along a video, OUT_DIR/clip*/frame_0000.png to frame_0039.png: a street (still camera), an
+animation (moving camera) and one of two unrelated halves (a scene cut).
 Nothing here is committed; the origin and licence of every source are in data/README.md.
 """
 import os
@@ -73,17 +74,27 @@ def pairs():
         scaled(load(f"{GNOME}/adwaita-{s}.webp"), 0.5) for s in "ld")
 
 
-def clip(out, count=40, megapixels=0.1):
-    """The first `count` frames of vtest.avi, read in order, down-scaled to about `megapixels`."""
-    os.makedirs(out, exist_ok=True)
-    capture = cv2.VideoCapture(os.path.join(OPENCV, "vtest.avi"))
-    for index in range(count):
+def video_frames(video, first, count, megapixels=0.1, size=None):
+    """`count` frames of a video from `first` on, read in order, down-scaled to about `megapixels`
+    (or to exactly `size`, width and height)."""
+    capture = cv2.VideoCapture(os.path.join(OPENCV, video))
+    capture.set(cv2.CAP_PROP_POS_FRAMES, first)
+    for index in range(first, first + count):
         ok, bgr = capture.read()
         if not ok:
-            sys.exit(f"cannot read frame {index} of vtest.avi")
-        image = to_megapixels(bgr[:, :, ::-1].copy(), megapixels)
+            sys.exit(f"cannot read frame {index} of {video}")
+        rgb = bgr[:, :, ::-1].copy()
+        if size:
+            yield np.asarray(Image.fromarray(rgb).resize(size, Image.BOX))
+        else:
+            yield to_megapixels(rgb, megapixels)
+
+
+def clip(out, frames):
+    os.makedirs(out, exist_ok=True)
+    for index, image in enumerate(frames):
         Image.fromarray(np.ascontiguousarray(image)).save(os.path.join(out, f"frame_{index:04d}.png"))
-    print(f"clip: {count} frames of {image.shape}")
+    print(f"{os.path.basename(out)}: {index + 1} frames of {image.shape}")
 
 
 def main():
@@ -97,7 +108,13 @@ def main():
         print(f"{name}: {a.shape} -> {b.shape}")
     with open(os.path.join(out, "pairs.txt"), "w") as listing:
         listing.writelines(lines)
-    clip(os.path.join(out, "clip"))
+    # A street seen by a still camera; an animation with a moving camera; and a scene cut: the
+    # street's first half, then the animation at the street's size.
+    clip(os.path.join(out, "clip"), video_frames("vtest.avi", 0, 40))
+    clip(os.path.join(out, "clip-animation"), video_frames("Megamind.avi", 100, 40))
+    street = list(video_frames("vtest.avi", 0, 20))
+    size = (street[0].shape[1], street[0].shape[0])
+    clip(os.path.join(out, "clip-cut"), street + list(video_frames("Megamind.avi", 100, 20, size=size)))
 
 
 if __name__ == "__main__":

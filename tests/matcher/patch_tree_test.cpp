@@ -1,7 +1,7 @@
 #include "matcher/patch_tree.h"
+#include "matcher/thread_team.h"
 
 #include <gtest/gtest.h>
-#include <omp.h>
 
 #include <random>
 
@@ -18,12 +18,9 @@ TEST(PatchTree, TheSameTreeForAnyThreadCount) {
   std::uniform_int_distribution<int> value(-3, 3);
   std::vector<int16_t> vectors(size_t(count) * dims);
   for (int16_t& v : vectors) v = static_cast<int16_t>(value(rng));
-  const int saved = omp_get_max_threads();
-  omp_set_num_threads(1);
-  const PatchTree one = BuildTree(vectors.data(), count, dims, 4);
-  omp_set_num_threads(64);
-  const PatchTree many = BuildTree(vectors.data(), count, dims, 4);
-  omp_set_num_threads(saved);
+  PatchTree one, many;
+  RunOnTeam(1, {}, [&] { one = BuildTree(vectors.data(), count, dims, 4); });
+  RunOnTeam(64, {}, [&] { many = BuildTree(vectors.data(), count, dims, 4); });
   EXPECT_EQ(one.anchors, many.anchors);
   EXPECT_EQ(one.leaf_start, many.leaf_start);
   EXPECT_EQ(one.split_dim, many.split_dim);

@@ -1,4 +1,5 @@
 import _thread
+import multiprocessing
 import subprocess
 import threading
 from concurrent.futures import ThreadPoolExecutor
@@ -129,3 +130,16 @@ def test_ctrl_c_cancels_a_match(pair):
     with pytest.raises(KeyboardInterrupt):
         gckmatch.match(large, large[::-1], quality="high")
     timer.join()
+
+
+def _best_rows(images):
+    return gckmatch.match(images[0], images[1], threads=2).rows
+
+
+def test_a_pool_forked_after_a_threaded_match_matches(pair):
+    """No thread or threading runtime of a match outlives it, so forked workers match as well."""
+    parent = gckmatch.match(pair[0], pair[1], threads=0)
+    with multiprocessing.get_context("fork").Pool(2) as pool:
+        # The timeout only keeps a hang from blocking the suite; it never races a working match.
+        rows = pool.map_async(_best_rows, [pair, pair]).get(timeout=600)
+    assert all(np.array_equal(r, parent.rows) for r in rows)
