@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "error/patch_error.h"
 #include "gckmatch/version.h"
 #include "io/field_pictures.h"
 #include "io/image_file.h"
@@ -17,30 +18,37 @@ namespace gck::python {
 namespace {
 
 MatchOptions OptionsOf(int32_t width, int32_t k, uint64_t seed, int32_t threads,
-                       const std::string& quality) {
+                       const std::string& quality, const py::object& progress) {
   if (quality != "default" && quality != "high")
     throw MatchError("quality must be 'default' or 'high', not '" + quality + "'");
-  if (threads < 0) throw MatchError("threads must not be negative");
   MatchOptions options = QualityOptions(quality == "high" ? Quality::kHigh : Quality::kDefault);
   options.width = width;
   options.k = k;
   options.seed = seed;
   options.threads = threads;
-  // Called between levels on this thread, which has let the GIL go: a pending Ctrl-C cancels the
-  // match, and the Python error it leaves becomes KeyboardInterrupt once the call returns.
-  options.progress = [](int32_t, int32_t) {
+  // Both are called on this thread, which has let the GIL go; what they raise (KeyboardInterrupt
+  // for a pending Ctrl-C) stops the match and leaves the call.
+  if (!progress.is_none()) {
+    options.progress = [progress](int32_t done, int32_t total) {
+      py::gil_scoped_acquire gil;
+      progress(done, total);
+    };
+  }
+  options.cancelled = [] {
     py::gil_scoped_acquire gil;
     if (PyErr_CheckSignals() != 0) throw py::error_already_set();
+    return false;
   };
   return options;
 }
 
 py::tuple Match(const py::array& a, const py::array& b, int32_t width, int32_t k, uint64_t seed,
-                int32_t threads, const std::string& quality) {
-  const MatchOptions options = OptionsOf(width, k, seed, threads, quality);
+                int32_t threads, const std::string& quality, const py::object& progress) {
+  const MatchOptions options = OptionsOf(width, k, seed, threads, quality, progress);
   const PixelView view_a = ViewOf(a), view_b = ViewOf(b);
   Image image_a = ShapeOf(view_a), image_b = ShapeOf(view_b);
   CheckMatchable(image_a, image_b, options);
+  CheckMemory(MatchMemory(image_a, image_b, options));
   Field field;
   {
     py::gil_scoped_release released;
@@ -52,11 +60,12 @@ py::tuple Match(const py::array& a, const py::array& b, int32_t width, int32_t k
 }
 
 py::tuple MatchOwn(const py::array& a, int32_t width, int32_t k, uint64_t seed, int32_t threads,
-                   const std::string& quality) {
-  const MatchOptions options = OptionsOf(width, k, seed, threads, quality);
+                   const std::string& quality, const py::object& progress) {
+  const MatchOptions options = OptionsOf(width, k, seed, threads, quality, progress);
   const PixelView view = ViewOf(a);
   Image image = ShapeOf(view);
-  CheckMatchable(image, image, options);
+  CheckMatchable(image, image, options, /*self=*/true);
+  CheckMemory(MatchMemory(image, image, options, /*self=*/true));
   Field field;
   {
     py::gil_scoped_release released;
@@ -80,11 +89,15 @@ py::array Rebuild(const py::array_t<int32_t, py::array::c_style | py::array::for
   return ArrayOf(Reconstruct(field, image, field.rows + width - 1, field.cols + width - 1));
 }
 
-py::array Read(const std::string& path) {
+// `path` is the file system's bytes (os.fsencode), so any name the system holds can be read.
+py::array Read(const py::bytes& path) {
   Image image;
   std::string error;
   if (!ReadImage(path, &image, &error)) {
-    PyErr_SetString(PyExc_OSError, error.c_str());
+    // The message names the file by those bytes, which need not be UTF-8.
+    const py::object message = py::reinterpret_steal<py::object>(
+        PyUnicode_DecodeFSDefaultAndSize(error.data(), py::ssize_t(error.size())));
+    if (message) PyErr_SetObject(PyExc_OSError, message.ptr());
     throw py::error_already_set();
   }
   return ArrayOf(std::move(image));
@@ -98,10 +111,14 @@ PYBIND11_MODULE(_gckmatch, m) {
   m.doc() = "The matcher on NumPy arrays; use the gckmatch package, which documents every call.";
   m.attr("__version__") = GCKMATCH_VERSION;
   py::register_exception<gck::MatchError>(m, "MatchError", PyExc_ValueError);
+  // The ranges the matcher takes, which the package checks before anything is converted.
+  m.attr("LIMITS") = py::dict(py::arg("width") = py::make_tuple(1, gck::MaxPatchWidth(3)),
+                              py::arg("k") = py::make_tuple(1, 64),
+                              py::arg("threads") = py::make_tuple(0, gck::kMaxThreads));
   m.def("match", &Match, py::arg("a"), py::arg("b"), py::arg("width"), py::arg("k"),
-        py::arg("seed"), py::arg("threads"), py::arg("quality"));
+        py::arg("seed"), py::arg("threads"), py::arg("quality"), py::arg("progress"));
   m.def("match_self", &MatchOwn, py::arg("a"), py::arg("width"), py::arg("k"), py::arg("seed"),
-        py::arg("threads"), py::arg("quality"));
+        py::arg("threads"), py::arg("quality"), py::arg("progress"));
   m.def("reconstruct", &Rebuild, py::arg("rows"), py::arg("cols"), py::arg("width"), py::arg("b"));
   m.def("read_image", &Read, py::arg("path"));
 }
