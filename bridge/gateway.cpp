@@ -9,8 +9,9 @@
 
 namespace gck {
 
-CallError::CallError(const char* message) {
+CallError::CallError(const char* message, const char* identifier) {
   std::snprintf(text_, sizeof text_, "%s", message);
+  std::snprintf(identifier_, sizeof identifier_, "%s", identifier);
 }
 
 void Fail(const char* message) { throw CallError(message); }
@@ -22,6 +23,15 @@ void Failf(const char* format, ...) {
   std::vsnprintf(text, sizeof text, format, args);
   va_end(args);
   throw CallError(text);
+}
+
+void FailAs(const char* identifier, const char* format, ...) {
+  char text[1024];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  throw CallError(text, identifier);
 }
 
 void RunGateway(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[], void (*body)(Call&)) {

@@ -10,26 +10,33 @@
 namespace gck {
 
 // A refused call. Thrown inside a gateway body; RunGateway hands its text to the host once every
-// object the body owned has been destroyed, because the host's error call does not return.
+// object the body owned has been destroyed, because the host's error call does not return. The
+// identifier ("nnfield:width"), empty for the kernel gateways, lets a caller tell refusals apart.
 class CallError {
  public:
-  explicit CallError(const char* message);
+  explicit CallError(const char* message, const char* identifier = "");
   const char* what() const noexcept { return text_; }
+  const char* identifier() const noexcept { return identifier_; }
 
  private:
   char text_[1024];
+  char identifier_[64];
 };
 
-[[noreturn]] void Fail(const char* message);
 #if defined(__MINGW32__)
 // The Windows build formats with mingw's C99 printf (__USE_MINGW_ANSI_STDIO), which the compiler
 // knows as gnu_printf; its plain "printf" would be the Microsoft runtime's, without %zu.
-[[noreturn]] void Failf(const char* format, ...) __attribute__((format(gnu_printf, 1, 2)));
+#define GCK_PRINTF_LIKE(text, first) __attribute__((format(gnu_printf, text, first)))
 #elif defined(_MSC_VER)
-[[noreturn]] void Failf(const char* format, ...);
+#define GCK_PRINTF_LIKE(text, first)
 #else
-[[noreturn]] void Failf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+#define GCK_PRINTF_LIKE(text, first) __attribute__((format(printf, text, first)))
 #endif
+
+[[noreturn]] void Fail(const char* message);
+[[noreturn]] void Failf(const char* format, ...) GCK_PRINTF_LIKE(1, 2);
+// A refusal with an identifier.
+[[noreturn]] void FailAs(const char* identifier, const char* format, ...) GCK_PRINTF_LIKE(2, 3);
 
 struct Call {
   int nlhs;
@@ -44,6 +51,11 @@ struct Call {
 
 // Runs a gateway body; a CallError or an exhausted heap becomes the host's error call.
 void RunGateway(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[], void (*body)(Call&));
+
+// As RunGateway, for a gateway whose refusals carry identifiers (mexErrMsgIdAndTxt): an exhausted
+// heap fails as `<prefix>:memory`, any other exception as `<prefix>:failed`, with its text.
+void RunIdentifiedGateway(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[],
+                          void (*body)(Call&), const char* prefix);
 
 // The argument table of a validating gateway: its usage text, how many outputs it makes, the class of
 // every required input in order, how many optional trailing inputs follow (the debug flag), and the

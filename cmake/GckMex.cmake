@@ -1,8 +1,30 @@
-# gck_add_mex(<name>): builds mex/<name>.cpp into the deliverable file of the current flavour, with
-# its help file matlab/help/<name>.m beside it.
+# gck_add_mex(<name>): builds mex/<name>.cpp, one of the eighteen kernel deliverables, into the
+# file of the current flavour, with its help file matlab/help/<name>.m beside it.
+# gck_add_matcher_mex(<name>): the same for a function over the whole matcher (nnfield), which the
+# kernel deliverables' fuzz targets and call tables leave out.
 set(GCK_MEX_OUTPUT_DIR ${CMAKE_BINARY_DIR}/mex)
 
 function(gck_add_mex name)
+  gck_build_mex(${name})
+  set_property(GLOBAL APPEND PROPERTY GCK_DELIVERABLES ${name})
+endfunction()
+
+function(gck_add_matcher_mex name)
+  gck_build_mex(${name})
+  target_link_libraries(${name} PRIVATE gck_matcher)
+  if(GCK_FLAVOUR STREQUAL "linux")
+    # The matcher's threads need a newer C++ runtime than the one MATLAB loads from its own folder
+    # (a missing GLIBCXX version would stop the file loading): it carries its own, and the version
+    # script keeps every symbol of it hidden.
+    target_link_options(${name} PRIVATE -static-libstdc++ -static-libgcc)
+  endif()
+  # The bundled pair beside it, where its help example finds it.
+  foreach(image motorcycle_left.png motorcycle_right.png)
+    configure_file(${PROJECT_SOURCE_DIR}/data/${image} ${GCK_MEX_OUTPUT_DIR}/${image} COPYONLY)
+  endforeach()
+endfunction()
+
+function(gck_build_mex name)
   add_library(${name} SHARED ${name}.cpp)
   target_link_libraries(${name} PRIVATE gck_bridge gck_cores)
   set_target_properties(${name} PROPERTIES
@@ -34,5 +56,5 @@ function(gck_add_mex name)
   endif()
   # Its help file beside it, where MATLAB's and Octave's `help <name>` look for it.
   configure_file(${PROJECT_SOURCE_DIR}/matlab/help/${name}.m ${GCK_MEX_OUTPUT_DIR}/${name}.m COPYONLY)
-  set_property(GLOBAL APPEND PROPERTY GCK_DELIVERABLES ${name})
+  set_property(GLOBAL APPEND PROPERTY GCK_MEX_FILES ${name})
 endfunction()

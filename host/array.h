@@ -3,7 +3,9 @@
 
 #include <cstring>
 #include <stdexcept>
+#include <string>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "bridge/class_id.h"
@@ -26,13 +28,7 @@ class Array {
     }
     return *this;
   }
-  Array(const Array& other)
-      : raw_(other.raw_ ? NewArray(other.class_id(), other.dims(), other.storage()) : nullptr) {
-    if (raw_ && bytes() > 0) {
-      std::memcpy(mxGetData(raw_), mxGetData(other.raw_), bytes());
-      if (storage().complex) std::memcpy(ImaginaryData(raw_), ImaginaryData(other.raw_), bytes());
-    }
-  }
+  Array(const Array& other) : raw_(other.raw_ ? DuplicateArray(other.raw_) : nullptr) {}
   Array& operator=(const Array& other) { return *this = Array(other); }
   ~Array() { DestroyArray(raw_); }
 
@@ -55,6 +51,23 @@ class Array {
   static Array Logical(bool value) {
     Array array(mxLOGICAL_CLASS, {1, 1});
     *static_cast<unsigned char*>(mxGetData(array.raw_)) = value ? 1 : 0;
+    return array;
+  }
+
+  // A 1 x 1 struct of named fields, each holding a copy of its array.
+  static Array Struct(const std::vector<std::pair<std::string, Array>>& fields) {
+    std::vector<std::string> names;
+    for (const auto& field : fields) names.push_back(field.first);
+    Array array(NewStruct({1, 1}, names));
+    for (size_t f = 0; f < fields.size(); ++f)
+      SetField(array.raw_, 0, f, DuplicateArray(fields[f].second.raw_));
+    return array;
+  }
+  // A 1 x n char row of the host's 16-bit characters.
+  static Array Text(const std::string& text) {
+    Array array(mxCHAR_CLASS, {1, text.size()});
+    for (size_t i = 0; i < text.size(); ++i)
+      array.Data<uint16_t>()[i] = static_cast<unsigned char>(text[i]);
     return array;
   }
 

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "bridge/mex_api.h"
@@ -13,8 +14,13 @@ namespace gck::host {
 // Thrown by the stand-in mexErrMsgTxt; the loader catches it where MATLAB would show the text.
 class MexError : public std::runtime_error {
  public:
-  explicit MexError(const char* message);
+  explicit MexError(const char* message, const char* identifier = "");
   ~MexError() override;
+  // Given by mexErrMsgIdAndTxt; empty after mexErrMsgTxt.
+  const std::string& identifier() const { return identifier_; }
+
+ private:
+  std::string identifier_;
 };
 
 // How an array holds its values, as the host's own arrays do. A sparse array (double or logical,
@@ -30,6 +36,12 @@ struct Storage {
 // dimensions after the first are folded into its columns). Throws std::invalid_argument for a
 // storage the host has no such array for.
 mxArray* NewArray(mxClassID class_id, const std::vector<size_t>& dims, Storage storage = {});
+// A 1 x 1 (or `dims`) struct with the given fields, every value unset.
+mxArray* NewStruct(const std::vector<size_t>& dims, const std::vector<std::string>& names);
+// Gives field `field` of element `index` the value, which the struct then owns.
+void SetField(mxArray* array, size_t index, size_t field, mxArray* value);
+// A deep copy.
+mxArray* DuplicateArray(const mxArray* array);
 void DestroyArray(mxArray* array);
 // False when something wrote into the bytes just before or just after the array's data blocks.
 bool GuardsIntact(const mxArray* array);

@@ -6,6 +6,7 @@
 #include <functional>
 #include <numeric>
 #include <stdexcept>
+#include <string>
 
 #include "host/host_api.h"
 
@@ -16,6 +17,9 @@ struct mxArray_tag {
   size_t stored;  // elements in each block
   void* data;     // nullptr when nothing is stored, as a host may hand out
   void* imag;     // the imaginary parts of a complex array, else nullptr
+  std::vector<std::string> field_names;  // a struct's fields
+  std::vector<mxArray*> field_values;    // element e's field f at e * fields + f; nullptr if unset
+  std::vector<int> int_dims;             // the dimensions as the 32-bit-size calls hand them out
 };
 
 namespace gck::host {
@@ -68,7 +72,8 @@ size_t Count(const std::vector<size_t>& dims) {
 
 }  // namespace
 
-MexError::MexError(const char* message) : std::runtime_error(message) {}
+MexError::MexError(const char* message, const char* identifier)
+    : std::runtime_error(message), identifier_(identifier) {}
 MexError::~MexError() = default;
 
 size_t ElementBytes(mxClassID class_id) {
@@ -110,7 +115,8 @@ mxArray* NewArray(mxClassID class_id, const std::vector<size_t>& dims, Storage s
   }
   const size_t stored = storage.sparse ? std::max<size_t>(storage.nonzeros, 1) : Count(shape);
   const size_t bytes = stored * ElementBytes(class_id);
-  auto* array = new mxArray_tag{class_id, shape, storage, stored, nullptr, nullptr};
+  auto* array = new mxArray_tag{class_id, shape, storage, stored, nullptr, nullptr, {}, {}, {}};
+  for (const size_t dim : shape) array->int_dims.push_back(static_cast<int>(dim));
   try {
     array->data = NewBlock(bytes);
     if (storage.complex) array->imag = NewBlock(bytes);
@@ -121,8 +127,33 @@ mxArray* NewArray(mxClassID class_id, const std::vector<size_t>& dims, Storage s
   return array;
 }
 
+mxArray* NewStruct(const std::vector<size_t>& dims, const std::vector<std::string>& names) {
+  mxArray* array = NewArray(mxSTRUCT_CLASS, dims);
+  array->field_names = names;
+  array->field_values.assign(ElementCount(array) * names.size(), nullptr);
+  return array;
+}
+
+void SetField(mxArray* array, size_t index, size_t field, mxArray* value) {
+  mxArray*& slot = array->field_values.at(index * array->field_names.size() + field);
+  DestroyArray(slot);
+  slot = value;
+}
+
+mxArray* DuplicateArray(const mxArray* array) {
+  mxArray* copy = NewArray(array->class_id, array->dims, array->storage);
+  const size_t bytes = array->stored * ElementBytes(array->class_id);
+  if (bytes > 0) std::memcpy(copy->data, array->data, bytes);
+  if (array->imag != nullptr) std::memcpy(copy->imag, array->imag, bytes);
+  copy->field_names = array->field_names;
+  for (const mxArray* value : array->field_values)
+    copy->field_values.push_back(value != nullptr ? DuplicateArray(value) : nullptr);
+  return copy;
+}
+
 void DestroyArray(mxArray* array) {
   if (array == nullptr) return;
+  for (mxArray* value : array->field_values) DestroyArray(value);
   FreeBlock(array->data);
   FreeBlock(array->imag);
   delete array;
@@ -130,6 +161,8 @@ void DestroyArray(mxArray* array) {
 
 bool GuardsIntact(const mxArray* array) {
   const size_t bytes = array->stored * ElementBytes(array->class_id);
+  for (const mxArray* value : array->field_values)
+    if (value != nullptr && !GuardsIntact(value)) return false;
   return BlockGuardsIntact(array->data, bytes) && BlockGuardsIntact(array->imag, bytes);
 }
 
@@ -207,6 +240,50 @@ mxArray* mxCreateNumericMatrix_700(int rows, int cols, mxClassID class_id, mxCom
       class_id, {static_cast<size_t>(rows), static_cast<size_t>(cols)});
   if (gck::host::g_call_arrays != nullptr) gck::host::g_call_arrays->push_back(array);
   return array;
+}
+
+// As the host does, trailing dimensions of 1 past the second are dropped.
+mxArray* mxCreateNumericArray_700(int ndim, const int* dims, mxClassID class_id, mxComplexity) {
+  std::vector<size_t> shape;
+  for (int i = 0; i < ndim; ++i) {
+    if (dims[i] < 0) throw gck::host::MexError("mxCreateNumericArray: negative size.");
+    shape.push_back(static_cast<size_t>(dims[i]));
+  }
+  while (shape.size() > 2 && shape.back() == 1) shape.pop_back();
+  mxArray* array = gck::host::NewArray(class_id, shape);
+  if (gck::host::g_call_arrays != nullptr) gck::host::g_call_arrays->push_back(array);
+  return array;
+}
+
+int mxGetNumberOfDimensions_700(const mxArray* array) { return static_cast<int>(array->dims.size()); }
+
+const int* mxGetDimensions_700(const mxArray* array) { return array->int_dims.data(); }
+
+int mxGetNumberOfFields(const mxArray* array) { return static_cast<int>(array->field_names.size()); }
+
+const char* mxGetFieldNameByNumber(const mxArray* array, int field) {
+  if (field < 0 || static_cast<size_t>(field) >= array->field_names.size()) return nullptr;
+  return array->field_names[field].c_str();
+}
+
+mxArray* mxGetFieldByNumber_700(const mxArray* array, int index, int field) {
+  const size_t fields = array->field_names.size();
+  if (index < 0 || field < 0 || static_cast<size_t>(field) >= fields ||
+      static_cast<size_t>(index) >= gck::host::ElementCount(array))
+    return nullptr;
+  return array->field_values[index * fields + field];
+}
+
+// A char array's 16-bit characters, at most size - 1 of them and a terminating 0; 1 when the array
+// is no char array or did not fit. Characters past ASCII become '?'.
+int mxGetString_700(const mxArray* array, char* text, int size) {
+  if (array->class_id != mxCHAR_CLASS || size <= 0) return 1;
+  const auto* chars = static_cast<const uint16_t*>(array->data);
+  const size_t count = gck::host::ElementCount(array);
+  const size_t copied = std::min(count, static_cast<size_t>(size - 1));
+  for (size_t i = 0; i < copied; ++i) text[i] = chars[i] < 128 ? static_cast<char>(chars[i]) : '?';
+  text[copied] = '\0';
+  return copied == count ? 0 : 1;
 }
 
 }  // extern "C"

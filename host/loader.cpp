@@ -70,6 +70,7 @@ CallResult MexFile::Call(int nlhs, const std::vector<const Array*>& inputs) cons
   } catch (const MexError& error) {
     result.failed = true;
     result.error = error.what();
+    result.identifier = error.identifier();
   }
   std::vector<mxArray*> created = EndCall();
   for (int i = slots; i < slots + kGuardSlots; ++i) {

@@ -10,7 +10,8 @@ namespace gck::host {
 
 struct CallResult {
   bool failed = false;
-  std::string error;           // the text given to mexErrMsgTxt
+  std::string error;           // the text given to mexErrMsgTxt or mexErrMsgIdAndTxt
+  std::string identifier;      // the identifier given to mexErrMsgIdAndTxt
   std::vector<Array> outputs;  // the arrays left in the output slots, in slot order
   bool ok() const { return !failed; }
 };

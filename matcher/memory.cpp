@@ -1,5 +1,7 @@
-// How much memory a match takes, and how much this process can still take.
+// How much memory a match takes, and how much this process can still take (told by Linux only).
+#if defined(__linux__)
 #include <sys/resource.h>
+#endif
 
 #include <algorithm>
 #include <cstdio>
@@ -14,6 +16,7 @@ namespace {
 
 constexpr uint64_t kNoBound = std::numeric_limits<uint64_t>::max();
 
+#if defined(__linux__)
 // The value of `key` in a /proc file of "Key:   123 kB" lines, in bytes; kNoBound when absent.
 uint64_t ProcValue(const char* path, const std::string& key) {
   std::ifstream file(path);
@@ -40,6 +43,7 @@ uint64_t LimitLeft(int resource, uint64_t used) {
   if (getrlimit(resource, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return kNoBound;
   return used == kNoBound || used >= limit.rlim_cur ? 0 : limit.rlim_cur - used;
 }
+#endif
 
 std::string Amount(uint64_t bytes) {
   char text[32];
@@ -65,6 +69,7 @@ uint64_t MatchMemory(const Image& a, const Image& b, const MatchOptions& options
 
 uint64_t MemoryRoom() {
   uint64_t room = kNoBound;
+#if defined(__linux__)
   room = std::min(room, LimitLeft(RLIMIT_AS, ProcValue("/proc/self/status", "VmSize")));
   room = std::min(room, LimitLeft(RLIMIT_DATA, ProcValue("/proc/self/status", "VmData")));
   const uint64_t available = ProcValue("/proc/meminfo", "MemAvailable");
@@ -75,6 +80,7 @@ uint64_t MemoryRoom() {
   const uint64_t group_use = FileNumber("/sys/fs/cgroup/memory.current");
   if (group_limit != kNoBound && group_use != kNoBound)
     room = std::min(room, group_limit > group_use ? group_limit - group_use : 0);
+#endif
   return room;
 }
 

@@ -7,46 +7,76 @@ function [nnf, err] = annfield(A, B, opts)
 %   error, the square root of the sum of squared differences over the patch and every channel.
 %
 %   A and B may also carry an alpha channel (grey + alpha, colour + alpha), which is ignored.
+%   With B = [] (only []) the patches of A are matched against the other patches of A (see
+%   ANNFIELD_KNN); A then needs at least k + 1 patches.
 %
 %   [NNF, ERR] = ANNFIELD(A, B, OPTS) takes options from the fields of the struct OPTS, whole
-%   numbers as gckmatch takes them; any other field is an error:
+%   numbers as gckmatch takes them; any other field, or one of the other method, is an error:
+%     method   'matcher' (default) or 'kernels', below
 %     width    patch side W, 1 to 104 (default 8)
 %     k        matches per patch, 1 to 64 (default 1); NNF becomes rows x columns x 2 x k and ERR
 %              rows x columns x k, best first. B needs at least k patches.
+%     seed     random start, 0 to 2^31 - 1 (default 1)
+%   method 'matcher':
+%     quality  'default' or 'high': more time for a smaller error
+%     threads  0 to 1024 (default 0: every core); the field is the same for any count
+%   method 'kernels':
 %     sweeps   propagation sweeps, 0 to 1000 (default 4)
 %     kernels  Walsh-Hadamard kernels per channel, 1 to 64 (default 8)
 %     bits     hash table of 2^bits buckets, 1 to 24 (default 16)
-%     seed     random start, 0 to 2^31 - 1 (default 1)
-%   With B empty ([]) the patches of A are matched against the other patches of A (see
-%   ANNFIELD_KNN); A then needs at least k + 1 patches. A refused call raises an error with the
-%   identifier annfield:<option> (annfield:width, annfield:k, ...), annfield:option for an unknown
-%   field, annfield:class, annfield:channels or annfield:size for the images.
+%   A refused call raises an error with the identifier annfield:<option> (annfield:width,
+%   annfield:k, ...), annfield:option for an unknown field, annfield:class, annfield:channels or
+%   annfield:size for the images.
 %
-%   The work is done by the MEX functions: projfirst_u8_i16 and projnext_i16_rgb (or _luma) project
-%   every patch onto a chain of Walsh-Hadamard kernels, bucketmap_i16 and hash turn projections
-%   into codes, bucketfill files them into hash tables, seedspread_i16_proj or _kbest (_kbest_self)
-%   improve the field sweep by sweep, and patcherr_rgb (or _gray) measures the exact errors. The
-%   sweeps and bucketfill rewrite arrays in place; each is given an array of its own.
+%   The two methods. 'matcher' is NNFIELD, the C++ matcher of the gckmatch command line: the same
+%   field as `gckmatch match` byte for byte, at its speed. 'kernels' chains the eighteen kernel MEX functions in MATLAB: projfirst_u8_i16 and
+%   projnext_i16_rgb (or _luma) project every patch onto a chain of Walsh-Hadamard kernels,
+%   bucketmap_i16 and hash turn projections into codes, bucketfill files them into hash tables,
+%   seedspread_i16_kbest (_kbest_self) improve lists of at least four matches per patch sweep by
+%   sweep, patcherr_rgb (or _gray) measures the exact errors, and for k = 1 two rounds of exact
+%   propagation refine the best. The sweeps and bucketfill rewrite arrays in place; each is given
+%   an array of its own. It is there to study and vary the kernels, not to get fields fast.
+%
+%   Measured on the development set of 15 real pairs (docs/benchmarks.md), one thread, width 8, in
+%   Octave, against the default method and setting (time and error as ratios to its own):
+%     'matcher', quality 'high'           about 2.5 times the time, 5.5 % less error
+%     'kernels', k = 1                    about 12 times the time, 0.5 % less error
+%     'kernels', the best of its k = 4    about 8 times the time, 4 % more error
+%   The default itself takes about 0.1 s for a 0.1 MP pair and 3 s for a 4 MP one, as the
+%   command line does.
+%   What trades time for quality: quality 'high', the better trade on every pair measured; threads,
+%   which only save time; for the kernels, sweeps (each costs time; past 4 they gain under 1 % but
+%   on hard pairs) and kernels (longer vectors: more time, a little less error).
 %
 %   Example:
-%     A = imread('motorcycle_left.png'); B = imread('motorcycle_right.png');
+%     % The bundled pair lies beside nnfield.
+%     A = imread(fullfile(fileparts(which('nnfield')), 'motorcycle_left.png'));
+%     B = imread(fullfile(fileparts(which('nnfield')), 'motorcycle_right.png'));
 %     [nnf, err] = annfield(A, B);
 %     mean(err(:)) / sqrt(8 * 8 * 3)      % mean RMS pixel difference
 %
-%   See also ANNFIELD_KNN.
+%   See also NNFIELD, ANNFIELD_KNN.
 
   narginchk(2, 3);
   if nargin < 3, opts = struct(); end
   o = read_options(opts);
+  % Only [] stands for A itself; any other B must be an image.
+  self = isa(B, 'double') && isequal(size(B), [0, 0]) && ~issparse(B);
+  A = colour_planes(A);
+  if ~self, B = colour_planes(B); end
+  if strcmp(o.method, 'matcher')
+    [nnf, err] = matched(A, B, o);
+    return;
+  end
+  if self, B = A; end
   [w, k, sweeps, kernels, bits, seed] = deal(o.width, o.k, o.sweeps, o.kernels, o.bits, o.seed);
   binned = 6;      % leading projection planes that form the codes
   bin_scale = 0.5; % bin width in standard deviations of each plane
   refine = 2;      % exact propagation rounds over the best matches (k = 1)
+  % The sweeps keep at least four matches per patch: a single best match, swept alone, ends worse
+  % than the best of such a list (see the help for the figures).
+  kept = max(k, 4);
 
-  self = isempty(B);
-  if self, B = A; end
-  A = colour_planes(A);
-  B = colour_planes(B);
   channels = max(size(A, 3), size(B, 3));
   A = with_channels(A, channels);
   B = with_channels(B, channels);
@@ -63,7 +93,7 @@ function [nnf, err] = annfield(A, B, opts)
 
   % Lists of distinct random anchors of B (0-based), not the anchor itself within one image: an
   % entry drawn again moves on to the next anchor of B. No list is longer than B can fill.
-  len = min(k + self, mb * nb - self);
+  len = min(kept + self, mb * nb - self);
   rand('twister', seed);
   map = floor(rand(len, ma * na) * (mb * nb));
   own = 0:ma * na - 1;
@@ -146,19 +176,41 @@ function [nnf, err] = annfield(A, B, opts)
 end
 
 function o = read_options(opts)
-  % The options with the limits and the words of the command line; a name it does not know is an
-  % error, not a default.
-  limits = struct('width', [1, 104, 8], 'k', [1, 64, 1], 'sweeps', [0, 1000, 4], ...
-                  'kernels', [1, 64, 8], 'bits', [1, 24, 16], 'seed', [0, 2147483647, 1]);
+  % The options with the limits and the words of the command line; a name it does not know, or one
+  % of the other method, is an error, not a default.
+  common = struct('width', [1, 104, 8], 'k', [1, 64, 1], 'seed', [0, 2147483647, 1]);
+  routes = struct('matcher', struct('threads', [0, 1024, 0]), ...
+                  'kernels', struct('sweeps', [0, 1000, 4], 'kernels', [1, 64, 8], ...
+                                    'bits', [1, 24, 16]));
   if ~isstruct(opts) || ~isscalar(opts)
     error('annfield:options', 'options must be one struct');
   end
-  for name = fieldnames(opts)'
-    if ~isfield(limits, name{1})
-      error('annfield:option', 'unknown option ''%s''', name{1});
+  o = struct('method', 'matcher', 'quality', 'default');
+  if isfield(opts, 'method')
+    o.method = opts.method;
+    if ~(ischar(o.method) && isrow(o.method) && isfield(routes, o.method))
+      error('annfield:method', 'method is ''matcher'' or ''kernels'', not ''%s''', shown(o.method));
     end
   end
-  o = struct();
+  limits = common;
+  for name = fieldnames(routes.(o.method))'
+    limits.(name{1}) = routes.(o.method).(name{1});
+  end
+  owner = struct('quality', 'matcher');   % quality's words are nnfield's to check
+  for route = fieldnames(routes)'
+    for name = fieldnames(routes.(route{1}))'
+      owner.(name{1}) = route{1};
+    end
+  end
+  for name = fieldnames(opts)'
+    n = name{1};
+    if isfield(owner, n) && ~strcmp(owner.(n), o.method)
+      error('annfield:option', 'option ''%s'' belongs to method ''%s''', n, owner.(n));
+    elseif ~isfield(limits, n) && ~any(strcmp(n, {'method', 'quality'}))
+      error('annfield:option', 'unknown option ''%s''', n);
+    end
+  end
+  if isfield(opts, 'quality'), o.quality = opts.quality; end
   for name = fieldnames(limits)'
     [n, limit] = deal(name{1}, limits.(name{1}));
     value = limit(3);
@@ -171,6 +223,19 @@ function o = read_options(opts)
       end
     end
     o.(n) = double(value);
+  end
+end
+
+function [nnf, err] = matched(A, B, o)
+  % The matcher's field through nnfield; its refusals are annfield's, in the same words.
+  opts = struct('width', o.width, 'k', o.k, 'seed', o.seed, 'quality', o.quality, ...
+                'threads', o.threads);
+  try
+    [nnf, err] = nnfield(A, B, opts);
+  catch failure
+    if ~strncmp(failure.identifier, 'nnfield:', 8), rethrow(failure); end
+    error(['annfield:', failure.identifier(9:end)], '%s', ...
+          regexprep(failure.message, '^nnfield: ', ''));
   end
 end
 
@@ -192,7 +257,7 @@ function image = colour_planes(image)
     error('annfield:class', 'A and B must be uint8 images');
   end
   planes = size(image, 3);
-  if ndims(image) > 3 || planes > 4
+  if ndims(image) > 3 || planes < 1 || planes > 4
     error('annfield:channels', 'images must have 1 or 3 channels (2 or 4 with alpha)');
   end
   if planes == 2 || planes == 4, image = image(:, :, 1:planes - 1); end
@@ -221,7 +286,7 @@ function check_matchable(A, B, o, self)
   end
   side = 2 ^ floor(log2(o.width));
   values = min(o.kernels, side * side) * 3;
-  if max(anchors(A), anchors(B)) * max(values, o.k + 1) >= 2 ^ 31
+  if max(anchors(A), anchors(B)) * max(values, max(o.k, 4) + 1) >= 2 ^ 31
     error('annfield:size', 'images are too large');
   end
 end

@@ -6,13 +6,16 @@ function [nnf, err] = annfield_knn(A, B, k, opts)
 %
 %   [NNF, ERR] = ANNFIELD_KNN(A, [], K) finds the K nearest other patches within A.
 %
-%   [NNF, ERR] = ANNFIELD_KNN(A, B, K, OPTS) takes the options of ANNFIELD.
+%   [NNF, ERR] = ANNFIELD_KNN(A, B, K, OPTS) takes the options of ANNFIELD, among them its method:
+%   by default the C++ matcher (NNFIELD), or with OPTS.method = 'kernels' the kernel MEX functions
+%   chained in MATLAB (ANNFIELD gives the measured cost of each).
 %
 %   Example:
-%     A = imread('motorcycle_left.png');
+%     % The bundled pair lies beside nnfield.
+%     A = imread(fullfile(fileparts(which('nnfield')), 'motorcycle_left.png'));
 %     [nnf, err] = annfield_knn(A, [], 4);   % four nearest other patches of each patch
 %
-%   See also ANNFIELD.
+%   See also ANNFIELD, NNFIELD.
 
   narginchk(3, 4);
   if nargin < 4, opts = struct(); end

@@ -1,10 +1,13 @@
 function build_mex(out_dir, source_root)
-%BUILD_MEX Builds the eighteen gckmatch functions with this host's own mex command.
-%   BUILD_MEX(OUT_DIR) compiles every function from the repository's sources
-%   (mex/, bridge/ and the core folders projection/, hashing/, error/ and
-%   propagation/) into OUT_DIR, puts each function's help file beside it and
-%   adds OUT_DIR to the path. It runs in MATLAB, with a C++17 compiler chosen
-%   by "mex -setup C++", and in GNU Octave, whose mex command is mkoctfile.
+%BUILD_MEX Builds the gckmatch MEX functions with this host's own mex command.
+%   BUILD_MEX(OUT_DIR) compiles the eighteen kernel functions and nnfield from
+%   the repository's sources (mex/, bridge/, the core folders projection/,
+%   hashing/, error/ and propagation/, and for nnfield the matcher's sources
+%   listed in matcher/sources.txt) into OUT_DIR, puts each function's help
+%   file beside it (and the bundled image pair beside nnfield, for its help
+%   example) and adds OUT_DIR to the path. It runs in MATLAB, with a C++17
+%   compiler chosen by "mex -setup C++", and in GNU Octave, whose mex command
+%   is mkoctfile.
 %
 %   BUILD_MEX(OUT_DIR, SOURCE_ROOT) takes the sources from the repository at
 %   SOURCE_ROOT instead of the one that holds this file.
@@ -12,7 +15,7 @@ function build_mex(out_dir, source_root)
 %   Example:
 %     build_mex(fullfile(tempdir, 'gckmatch'));
 %     P = projfirst_u8_i16(uint8(magic(6)), uint16(2));
-%     help projfirst_u8_i16
+%     help nnfield
 
   if nargin < 2
     source_root = fileparts(fileparts(mfilename('fullpath')));
@@ -38,51 +41,76 @@ function build_mex(out_dir, source_root)
     flags = [flags, {'-silent', '-compatibleArrayDims', 'CXXFLAGS=$CXXFLAGS -std=c++17'}];
   end
 
-  % The bridge and each core folder are compiled once; every function links the bridge and the core
-  % folder of its family.
+  % The bridge and each core folder are compiled once; every function links the bridge and the
+  % folders of its family.
   objects_dir = tempname();
   mkdir(objects_dir);
   cleanup = onCleanup(@() remove_folder(objects_dir));
   bridge = compile_folder(fullfile(source_root, 'bridge'), objects_dir, flags, in_octave);
-  family_folders = struct('projfirst', 'projection', 'projnext', 'projection', ...
-                          'bucketmap', 'hashing', 'bucketfill', 'hashing', 'hash', 'hashing', ...
-                          'patcherr', 'error', 'seedspread', 'propagation');
+  family_folders = struct('projfirst', {{'projection'}}, 'projnext', {{'projection'}}, ...
+                          'bucketmap', {{'hashing'}}, 'bucketfill', {{'hashing'}}, ...
+                          'hash', {{'hashing'}}, 'patcherr', {{'error'}}, ...
+                          'seedspread', {{'propagation'}}, ...
+                          'nnfield', {{'matcher', 'projection', 'error'}});
   cores = struct();
 
   gateways = dir(fullfile(source_root, 'mex', '*.cpp'));
   for i = 1:numel(gateways)
     [~, name] = fileparts(gateways(i).name);
     family = strtok(name, '_');
-    folder = family_folders.(family);
-    if ~isfield(cores, folder)
-      cores.(folder) = compile_folder(fullfile(source_root, folder), objects_dir, flags, in_octave);
+    sources = [{fullfile(source_root, 'mex', gateways(i).name)}, bridge];
+    for folder = family_folders.(family)
+      if ~isfield(cores, folder{1})
+        cores.(folder{1}) = compile_folder(fullfile(source_root, folder{1}), objects_dir, flags, ...
+                                           in_octave);
+      end
+      sources = [sources, cores.(folder{1})];
     end
     fprintf('build_mex: %s\n', name);
-    sources = [{fullfile(source_root, 'mex', gateways(i).name)}, bridge, cores.(folder)];
+    link = {};
+    if strcmp(name, 'nnfield') && isunix && ~ismac
+      % The matcher's threads; and MATLAB loads its own, older C++ runtime, so nnfield carries
+      % the compiler's.
+      link = {'-pthread'};
+      if ~in_octave, link = {'LDFLAGS=$LDFLAGS -pthread -static-libstdc++ -static-libgcc'}; end
+    end
     if in_octave
-      mex(flags{:}, sources{:}, '-o', fullfile(out_dir, [name '.' mexext]));
+      mex(flags{:}, sources{:}, link{:}, '-o', fullfile(out_dir, [name '.' mexext]));
     else
-      mex(flags{:}, sources{:}, '-outdir', out_dir, '-output', name);
+      mex(flags{:}, link{:}, sources{:}, '-outdir', out_dir, '-output', name);
     end
     copyfile(fullfile(source_root, 'matlab', 'help', [name '.m']), out_dir);
+    if strcmp(name, 'nnfield')
+      for image = {'motorcycle_left.png', 'motorcycle_right.png'}
+        copyfile(fullfile(source_root, 'data', image{1}), out_dir);
+      end
+    end
   end
   addpath(out_dir);
   fprintf('build_mex: %d functions in %s, now on the path\n', numel(gateways), out_dir);
 end
 
 function objects = compile_folder(folder, objects_dir, flags, in_octave)
-  % Compiles every .cpp file of a folder into objects_dir; returns the object files.
+  % Compiles the .cpp files of a folder into objects_dir (those its sources.txt lists, when it has
+  % one, else every one); returns the object files.
   if ispc && ~in_octave
     extension = '.obj';
   else
     extension = '.o';
   end
-  sources = dir(fullfile(folder, '*.cpp'));
-  objects = cell(1, numel(sources));
-  for i = 1:numel(sources)
-    [~, base] = fileparts(sources(i).name);
+  listed = fullfile(folder, 'sources.txt');
+  if exist(listed, 'file')
+    names = strtrim(regexp(fileread(listed), '\r?\n', 'split'));
+    names = names(~cellfun(@isempty, names) & ~strncmp(names, '#', 1));
+  else
+    found = dir(fullfile(folder, '*.cpp'));
+    names = {found.name};
+  end
+  objects = cell(1, numel(names));
+  for i = 1:numel(names)
+    [~, base] = fileparts(names{i});
     objects{i} = fullfile(objects_dir, [base extension]);
-    source = fullfile(folder, sources(i).name);
+    source = fullfile(folder, names{i});
     if in_octave
       mex('-c', flags{:}, source, '-o', objects{i});
     else

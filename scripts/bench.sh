@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # The matcher's benchmarks on the development set: error and time against the exact search and the
-# randomized baseline (every pair), thread scaling on the 4 MP pair and sequence mode on the clip.
+# randomized baseline (every pair), thread scaling on the 4 MP pair, sequence mode on the clip, and
+# in Octave nnfield and both annfield routes against the command line (every pair).
 # Extracts the set from Debian packages into build/devset first, when it is not there yet.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/setup.sh" bench
 linux=$(bash "$root/scripts/build.sh" linux)
+octave=$(bash "$root/scripts/build.sh" octave)
 devset=$root/build/devset
 if [[ ! -f $devset/pairs.txt || ! -d $devset/clip ]]; then
   /usr/bin/python3 "$root/bench/devset/make_devset.py" "$devset"
@@ -14,3 +16,5 @@ cd "$root"
 "$linux/bench/matcher_quality" "$devset"
 "$linux/bench/thread_scaling" "$devset/adwaita-4mp_a.png" "$devset/adwaita-4mp_b.png"
 "$linux/bench/sequence_rate" "$devset/clip"
+octave-cli --norc --no-history --quiet --path "$root/bench" \
+  --eval "annfield_routes('$devset', '$linux/tools/gckmatch', '$octave/mex')"

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Makes the Octave package gckmatch-<version>.tar.gz in the given folder (default dist/) and prints
 # its path. Inside: DESCRIPTION, INDEX, COPYING, src/ with the sources of the eighteen functions and
-# a Makefile that builds them with mkoctfile --mex, and inst/ with annfield, annfield_knn and every
-# function's help. In Octave: pkg install gckmatch-<version>.tar.gz, then pkg load gckmatch.
+# nnfield and a Makefile that builds them with mkoctfile --mex, and inst/ with annfield,
+# annfield_knn, every function's help and the bundled image pair (nnfield's help example reads it).
+# In Octave: pkg install gckmatch-<version>.tar.gz, then pkg load gckmatch.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${1:-$root/dist}
@@ -15,13 +16,14 @@ stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 package=$stage/gckmatch
 mkdir -p "$package/src" "$package/inst"
-cp -r "$root"/{mex,bridge,projection,hashing,error,propagation} "$package/src/"
+cp -r "$root"/{mex,bridge,matcher,projection,hashing,error,propagation} "$package/src/"
 find "$package/src" -name CMakeLists.txt -delete
 cp "$root/cmake/mex.map" "$root/packaging/octave/Makefile" "$package/src/"
 cp "$root/LICENSE" "$package/COPYING"
 sed -e "s/@VERSION@/$version/" -e "s/@DATE@/$(date -u +%F)/" \
   "$root/packaging/octave/DESCRIPTION.in" > "$package/DESCRIPTION"
 cp "$root"/matlab/annfield.m "$root"/matlab/annfield_knn.m "$root"/matlab/help/*.m "$package/inst/"
+cp "$root"/data/motorcycle_{left,right}.png "$package/inst/"
 
 # The functions by family, as `pkg describe` lists them.
 category() {  # category <title> <help file pattern>...
@@ -34,7 +36,7 @@ category() {  # category <title> <help file pattern>...
 }
 {
   echo "gckmatch >> Dense patch matching"
-  printf "Matching\n annfield annfield_knn\n"
+  printf "Matching\n nnfield annfield annfield_knn\n"
   category "Projections" 'projfirst_*.m' 'projnext_*.m'
   category "Codes and hash tables" 'bucketmap_*.m' hash.m bucketfill.m
   category "Patch errors" 'patcherr_*.m'

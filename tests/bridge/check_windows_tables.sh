@@ -2,7 +2,8 @@
 # Asserts, for every .mexw64 in the folder given, that its export table holds mexFunction alone, that
 # it imports from libmx.dll and libmex.dll only the host calls the gateways make, among them the
 # sparse and complex tests, and that every other DLL it imports is a Windows system DLL (the C and
-# C++ runtimes are linked in).
+# C++ runtimes and the thread library are linked in). nnfield alone also reads dimensions, structs
+# and text, creates an array of more dimensions and fails with an identifier.
 set -u
 dir=$1
 objdump=${OBJDUMP:-x86_64-w64-mingw32-objdump}
@@ -19,6 +20,13 @@ for file in "$dir"/*.mexw64; do
       host["libmex.dll mexErrMsgTxt"] = 1
       # Every gateway asks the host whether an input is sparse or complex before reading it.
       split("mxIsSparse mxIsComplex", required)
+      if (name == "nnfield.mexw64") {
+        split("mxGetNumberOfDimensions_700 mxGetDimensions_700 mxCreateNumericArray_700 " \
+              "mxGetNumberOfFields mxGetFieldNameByNumber mxGetFieldByNumber_700 mxGetString_700", more)
+        for (i in more) host["libmx.dll " more[i]] = 1
+        host["libmex.dll mexErrMsgIdAndTxt"] = 1
+        split("mxIsSparse mxIsComplex mxCreateNumericArray_700 mexErrMsgIdAndTxt", required)
+      }
     }
     /^\tDLL Name: / { dll = tolower($3); seen[dll] = 1; next }
     /^\t[0-9a-f]+[ \t]+[0-9]+[ \t]+[A-Za-z_]/ && dll != "" {

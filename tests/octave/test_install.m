@@ -16,7 +16,7 @@ end
 function names = functions_in(folder)
   files = dir(fullfile(folder, '*.mex'));
   names = regexprep({files.name}, '\.mex$', '');
-  assert(numel(names) == 18, '%d MEX files in %s', numel(names), folder);
+  assert(numel(names) == 19, '%d MEX files in %s', numel(names), folder);
 end
 
 function example = example_of(name)
