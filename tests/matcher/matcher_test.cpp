@@ -109,6 +109,8 @@ TEST(ExactSearch, FindsTheBruteForceNearestForEveryAnchor) {
   }
 }
 
+// Near the exact search: the matcher comes within 0.8 % (grey) and 1.1 % (colour) of it on this
+// pair; an anchor column left out of each band's sweep already shows as 7 to 9 %.
 TEST(MatchImages, ComesCloseToTheExactSearch) {
   std::mt19937 rng(25);
   for (int channels : {1, 3}) {
@@ -117,7 +119,42 @@ TEST(MatchImages, ComesCloseToTheExactSearch) {
     const double ours = MatchImages(a, b, MatchOptions()).MeanRmsError();
     const double floor = ExactSearch(a, b, 8).MeanRmsError();
     EXPECT_GE(ours, floor);
-    EXPECT_LE(ours, 1.1 * floor) << channels << " channels";
+    EXPECT_LE(ours, 1.03 * floor) << channels << " channels";
+  }
+}
+
+// Every anchor is visited, in the last row and column and where column bands meet: each anchor of a
+// noise image has one exact match in B, its patch moved by (3, 5). One sweep starts from a field
+// that holds it for the first row only and a far-off anchor elsewhere; an anchor finds it from the
+// one above, and keeps its far-off start unless visited.
+TEST(MatchImages, OneSweepVisitsEveryAnchor) {
+  std::mt19937 rng(31);
+  for (const int channels : {1, 3}) {
+    for (const auto& [rows, cols] : {std::pair{40, 150}, std::pair{150, 40}}) {
+      Image a = BlankImage(rows, cols, channels), b = BlankImage(rows + 3, cols + 5, channels);
+      for (uint8_t& v : b.pixels) v = static_cast<uint8_t>(rng());
+      for (int k = 0; k < channels; ++k)
+        for (int c = 0; c < cols; ++c)
+          for (int r = 0; r < rows; ++r) a.at(r, c, k) = b.at(r + 3, c + 5, k);
+      MatchOptions options;
+      options.passes = options.coarse_passes = 1;
+      Field start;
+      start.rows = rows - options.width + 1, start.cols = cols - options.width + 1, start.k = 1;
+      for (int c = 0; c < start.cols; ++c)
+        for (int r = 0; r < start.rows; ++r) {
+          start.match_rows.push_back(r == 0 ? 3 : 0);
+          start.match_cols.push_back(r == 0 ? c + 5 : 0);
+        }
+      options.start_field = &start;
+      const Field field = MatchImages(a, b, options);
+      for (int c = 0; c < field.cols; ++c)
+        for (int r = 0; r < field.rows; ++r) {
+          const size_t p = r + size_t(c) * field.rows;
+          ASSERT_EQ(field.errors[p], 0.0f) << rows << "x" << cols << " anchor " << r << "," << c;
+          ASSERT_EQ(field.match_rows[p], r + 3);
+          ASSERT_EQ(field.match_cols[p], c + 5);
+        }
+    }
   }
 }
 
