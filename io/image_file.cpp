@@ -79,7 +79,8 @@ bool PngTooLarge(const std::vector<uint8_t>& bytes, uint32_t* width, uint32_t* h
 // may be anything.
 std::string Reason(const char* reason, const char* otherwise) {
   if (!reason) return otherwise;
-  if (std::strstr(reason, "PNG chunk not known")) return "not a valid PNG (a chunk of unknown type)";
+  if (std::strstr(reason, "PNG chunk not known"))
+    return "not a valid PNG (a chunk of unknown type)";
   std::string text = reason;
   for (char& c : text)
     if (c < 0x20 || c > 0x7e) c = '?';

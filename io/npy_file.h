@@ -1,6 +1,6 @@
 #pragma once
-// NumPy .npy files (format 1.0, C order, little-endian), which NumPy loads directly and MATLAB reads
-// with a few lines of fread.
+// NumPy .npy files (format 1.0, C order, little-endian), which NumPy loads directly and MATLAB
+// reads with a few lines of fread.
 
 #include <cstdint>
 #include <cstdio>

@@ -89,10 +89,10 @@ void CheckMatchable(const Image& a, const Image& b, const MatchOptions& options,
 void CheckPixels(const Image& image);
 
 // The memory a match of these images takes at its peak, in bytes, estimated on the safe side from
-// the sizes alone: per pixel of A and of B (B counted once more in a match within A: 0)
+// the sizes alone: per pixel of A and of B (of A one and a half times in a match within A)
 //   24 bytes for grey images, 72 with a colour one,
-// plus 24 bytes per match kept (anchors of A x k) and 16 MB. Measured peaks lie 10 to 40 % below
-// (bench/memory_estimate).
+// plus 24 bytes per match kept (anchors of A x k) and 16 MB. bench/memory_estimate measures the
+// peaks it stands for (docs/benchmarks.md): they lie 8 to 40 % below it.
 uint64_t MatchMemory(const Image& a, const Image& b, const MatchOptions& options,
                      bool self = false);
 

@@ -37,7 +37,8 @@ bool WriteOutputs(const MatchCommand& command, const Field& field, const Image& 
       {"errors.npy", [&](FILE* f) { return WriteErrorsNpy(f, field); }},
       {"reconstruction.png", [&](FILE* f) { return WritePng(f, reconstruction); }},
       {"errors.png", [&](FILE* f) { return WritePng(f, error_image); }}};
-  if (command.csv) files.emplace_back("field.csv", [&](FILE* f) { return WriteFieldCsv(f, field); });
+  if (command.csv)
+    files.emplace_back("field.csv", [&](FILE* f) { return WriteFieldCsv(f, field); });
   for (const auto& [name, write] : files)
     if (!out->Write(name, write, error)) return false;
   const HoldInterruptions hold;

@@ -59,9 +59,11 @@ std::FILE* OpenTemporary(std::string* pattern, const std::function<bool()>* stop
   const mode_t mask = umask(0);
   umask(mask);
   fchmod(fd, 0666 & ~mask);
-  std::FILE* file = fopencookie(new Sink{fd, stopped}, "wb", {nullptr, SinkWrite, nullptr, SinkClose});
+  Sink* sink = new Sink{fd, stopped};
+  std::FILE* file = fopencookie(sink, "wb", {nullptr, SinkWrite, nullptr, SinkClose});
   if (!file) {
     const int code = errno;
+    delete sink;
     close(fd);
     std::remove(pattern->c_str());
     errno = code;
@@ -117,19 +119,19 @@ bool OutputFolder::Prepare(std::string* error,
              "': " + (made ? made.message() : std::string("it is a file"));
     return false;
   }
-  // The temporaries of a run killed on its way: ".NAME.XXXXXX", of the probe or an output.
-  const std::regex temporary("\\.(.+)\\.[A-Za-z0-9]{6}");
+  // The temporaries of a run killed on its way: ".NAME.gckmatch-XXXXXX", of an output or the probe.
+  const std::regex temporary("\\.(.+)\\.gckmatch-[A-Za-z0-9]{6}");
   std::error_code failed;
   for (fs::directory_iterator entry(path_, failed), end; !failed && entry != end;
        entry.increment(failed)) {
     std::smatch name;
     const std::string file = entry->path().filename().string();
     if (!std::regex_match(file, name, temporary) || !entry->is_regular_file(failed)) continue;
-    if (name[1] == "gckmatch-probe" ||
+    if (name[1] == "probe" ||
         std::find(known_.begin(), known_.end(), name[1]) != known_.end() || (ours && ours(name[1])))
       fs::remove(entry->path(), failed);
   }
-  std::string probe = (fs::path(path_) / ".gckmatch-probe.XXXXXX").string();
+  std::string probe = (fs::path(path_) / ".probe.gckmatch-XXXXXX").string();
   const std::function<bool()> never;
   std::FILE* file = OpenTemporary(&probe, &never);
   int code = errno;
@@ -160,7 +162,7 @@ bool OutputFolder::Write(const std::string& name, const std::function<bool(std::
     code = EISDIR;
   } else {
     std::string temporary =
-        (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
+        (target.parent_path() / ("." + target.filename().string() + ".gckmatch-XXXXXX")).string();
     std::FILE* file = OpenTemporary(&temporary, &stopped_);
     code = errno;
     ok = file && WriteAndClose(file, write, &code);

@@ -149,7 +149,8 @@ def _options(width, k, seed, threads):
 
 def _callable(progress):
     if progress is not None and not callable(progress):
-        raise TypeError(f"progress must be None or a callable taking (done, total), not {progress!r}")
+        raise TypeError("progress must be None or a callable taking (done, total), not "
+                        f"{progress!r}")
     return progress
 
 

@@ -41,7 +41,8 @@ def test_every_pair_reports_its_outcome(pair, tmp_path):
     a, b = pair
     missing = tmp_path / "missing.png"
     pairs = [(a, b), (missing, None), (b, a)]
-    with pytest.raises(batch.PairError, match=r"pair 1 \('.*missing.png', None\): cannot open") as raised:
+    named = r"pair 1 \('.*missing.png', None\): cannot open"
+    with pytest.raises(batch.PairError, match=named) as raised:
         batch.match_pairs(pairs, width=5)
     assert raised.value.index == 1 and isinstance(raised.value.error, OSError)
     done, failed, not_run = raised.value.outcomes
@@ -61,7 +62,8 @@ def test_every_pair_reports_its_outcome(pair, tmp_path):
                      signal.signal(signal.SIGXFSZ, signal.SIG_IGN))
     run = subprocess.run([sys.executable, "-c", program, tmp_path / "full"], capture_output=True,
                          text=True, preexec_fn=limit)
-    assert "PairError: pair 0 (an array of shape (200, 300), None): [Errno 27] File too large" in run.stderr
+    assert ("PairError: pair 0 (an array of shape (200, 300), None): [Errno 27] File too large"
+            in run.stderr)
     assert "Exception ignored" not in run.stderr and os.listdir(tmp_path / "full") == []
 
     np.save(tmp_path / "rows.npy", done.rows)

@@ -153,7 +153,7 @@ def test_image_files_by_any_name_and_their_faults(tmp_path):
     (tmp_path / "chunk.png").write_bytes(png[:33] + b"\0\0\0\0\xc0\xc1\xc2\xc3\0\0\0\0" + png[33:])
     with pytest.raises(OSError, match="chunk.png': not a valid PNG"):
         gckmatch.read_image(tmp_path / "chunk.png")
-    with pytest.raises(OSError, match=r"\\xff\\xfe.png': no such file|\udcff\udcfe.png': no such file"):
+    with pytest.raises(OSError, match="\udcff\udcfe.png': no such file"):
         gckmatch.read_image(os.fsencode(tmp_path) + b"/missing/\xff\xfe.png")
 
 

@@ -205,8 +205,8 @@ TEST_F(GckmatchTest, ReadsJpegAndGreyPng) {
   ASSERT_EQ(write(pipe_ends[1], jpeg.data(), jpeg.size()), ssize_t(jpeg.size()));
   close(pipe_ends[1]);
   const Outcome piped =
-      Child({"match", "/dev/stdin", grey, "-w", "6", "--out", Path("piped")}, dir_, {}, pipe_ends[0])
-          .Wait();
+      Child({"match", "/dev/stdin", grey, "-w", "6", "--out", Path("piped")}, dir_, {},
+            pipe_ends[0]).Wait();
   close(pipe_ends[0]);
   ASSERT_EQ(piped.status, 0) << piped.err;
   EXPECT_EQ(Slurp(Path("piped/field.npy")), field);
@@ -303,10 +303,11 @@ TEST_F(GckmatchTest, OutputsAreRegularFilesAndNoTemporaryIsLeftBehind) {
   // Readers of the pipes, so that a run that writes into them does not wait for ever.
   const int readers[] = {open(Path("out/errors.png").c_str(), O_RDONLY | O_NONBLOCK),
                          open(Path("pipe").c_str(), O_RDONLY | O_NONBLOCK)};
-  const std::vector<std::string> left = {".field.npy.Ab12Cd", ".field.csv.000000",
-                                         ".gckmatch-probe.zZ9yY8"};
+  const std::vector<std::string> left = {".field.npy.gckmatch-Ab12Cd", ".field.csv.gckmatch-000000",
+                                         ".probe.gckmatch-zZ9yY8"};
   for (const std::string& name : left) std::ofstream(Path("out/" + name)) << "half a file";
-  std::ofstream(Path("out/.notes.txt.abcdef")) << "the user's";
+  std::ofstream(Path("out/.notes.txt.gckmatch-abcdef")) << "the user's";
+  std::ofstream(Path("out/.field.npy.backup")) << "the user's";
   const Outcome run = Gckmatch("match " + pair + " -w 4 --out " + Path("out"));
   for (const int reader : readers) close(reader);
   ASSERT_EQ(run.status, 0) << run.err;
@@ -317,7 +318,8 @@ TEST_F(GckmatchTest, OutputsAreRegularFilesAndNoTemporaryIsLeftBehind) {
   std::string error;
   EXPECT_TRUE(ReadImage(Path("out/errors.png"), &image, &error)) << error;
   EXPECT_EQ(Names(Path("out")),
-            (std::vector<std::string>{".notes.txt.abcdef", "errors.npy", "errors.png",
+            (std::vector<std::string>{".field.npy.backup", ".notes.txt.gckmatch-abcdef",
+                                      "errors.npy", "errors.png",
                                       "field.npy", "reconstruction.png"}));
 }
 
@@ -532,7 +534,8 @@ TEST_F(GckmatchTest, ASequenceFolderHoldsTheFilesOfOneRun) {
   EXPECT_EQ(run.status, 1) << run.err;
   EXPECT_EQ(Names(Path("out")), (std::vector<std::string>{"errors_0000_0001.npy",
                                                           "field_0000_0001.npy", "frames.txt"}));
-  EXPECT_EQ(Slurp(Path("out/frames.txt")), "0000\t" + c + "\n0001\t" + a + "\n0002\t" + notes + "\n");
+  EXPECT_EQ(Slurp(Path("out/frames.txt")),
+            "0000\t" + c + "\n0001\t" + a + "\n0002\t" + notes + "\n");
 
   ASSERT_EQ(mkfifo(Path("c.pipe").c_str(), 0644), 0);
   Child cut(Words(sequence + a + " " + b + " " + Path("c.pipe") + " --out " + Path("cut")), dir_);
@@ -575,7 +578,8 @@ TEST_F(GckmatchTest, HelpAndVersionGoToStandardOutput) {
   for (const std::string args : {"--help", "match -h", "sequence --help", "--version"}) {
     const Outcome run = Gckmatch(args);
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out.rfind(args == "--version" ? "gckmatch " : "usage: gckmatch match A.png B.png [options]\n", 0), 0u) << args;
+    const std::string first = args == "--version" ? "gckmatch " : "usage: gckmatch match A.png";
+    EXPECT_EQ(run.out.rfind(first, 0), 0u) << args;
     EXPECT_EQ(run.err, "") << args;
   }
 }
