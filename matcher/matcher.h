@@ -51,7 +51,7 @@ constexpr int32_t kMaxThreads = 1024;
 
 // Settings: the default searches a coarse copy, then sweeps the full size once with the tree; high
 // skips the coarse copy and sweeps the full size twice with larger leaves and a local random
-// search, for about 2.7 times the time and a fifth of the excess error.
+// search, for about 2.5 times the time and a fifth of the excess error (docs/benchmarks.md).
 enum class Quality { kDefault, kHigh };
 MatchOptions QualityOptions(Quality quality);
 
@@ -92,7 +92,7 @@ void CheckPixels(const Image& image);
 // the sizes alone: per pixel of A and of B (of A one and a half times in a match within A)
 //   24 bytes for grey images, 72 with a colour one,
 // plus 24 bytes per match kept (anchors of A x k) and 16 MB. bench/memory_estimate measures the
-// peaks it stands for (docs/benchmarks.md): they lie 8 to 40 % below it.
+// peaks it stands for (docs/benchmarks.md): the estimate is 1.15 to 1.65 times the peak.
 uint64_t MatchMemory(const Image& a, const Image& b, const MatchOptions& options,
                      bool self = false);
 

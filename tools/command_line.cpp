@@ -25,7 +25,7 @@ const char kUsage[] =
     "  --out DIR       output folder (default gckmatch-out)\n"
     "  --seed N        random start (default 1); the same seed gives the same field\n"
     "  --csv           match: also write field.csv\n"
-    "  --quality Q     default, or high: about 2.7 times the time for a fifth of the excess error\n"
+    "  --quality Q     default, or high: about 2.5 times the time for a fifth of the excess error\n"
     "  --threads N     threads to use (default 0: every core); the field is the same for any N\n"
     "  --step S        sequence: match each frame to the one S frames ahead (default 1)\n"
     "  --replace       sequence: replace the files of an earlier run in the output folder\n"
