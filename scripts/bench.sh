@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The matcher's benchmarks on the development set: error and time against the exact search and the
 # randomized baseline (every pair), thread scaling on the 4 MP pair, sequence mode on the clip, the
-# memory estimate against measured peaks, and
-# in Octave nnfield and both annfield routes against the command line (every pair).
+# memory estimate against measured peaks, and in Octave nnfield and both annfield routes against
+# the command line (every pair).
 # Extracts the set from Debian packages into build/devset first, when it is not there yet.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
