@@ -14,6 +14,9 @@ namespace {
 constexpr uint32_t kNoCost = std::numeric_limits<uint32_t>::max();
 // Anchor columns per band: the unit of work whose order never depends on how it is scheduled.
 constexpr int32_t kBandCols = 64;
+// Anchor columns per share of the work when lists are made: small enough that a cancel is seen
+// within milliseconds on a tall image.
+constexpr int64_t kListColumns = 16;
 
 uint64_t StreamSeed(uint64_t seed, uint64_t a, uint64_t b) {
   SplitMix64 mix(seed ^ (a * 0x9E3779B97F4A7C15ull) ^ (b * 0xC2B2AE3D27D4EB4Full));
@@ -275,7 +278,7 @@ NeighbourLists RandomLists(const PatchGrid& a, const PatchGrid& b, int32_t k, bo
   lists.k = k;
   lists.matches.resize(size_t(a.anchors()) * k);
   lists.costs.resize(lists.matches.size());
-  ParallelFor(0, a.cols, 0, [&](int64_t column) {
+  ParallelFor(0, a.cols, kListColumns, [&](int64_t column) {
     const int32_t c = int32_t(column);
     SplitMix64 random(StreamSeed(seed, 0x5EED, uint64_t(c)));
     for (int32_t r = 0; r < a.rows; ++r) {
@@ -299,7 +302,7 @@ NeighbourLists Upsampled(const NeighbourLists& coarse, const PatchGrid& coarse_a
   lists.k = k;
   lists.matches.resize(size_t(a.anchors()) * k);
   lists.costs.resize(lists.matches.size());
-  ParallelFor(0, a.cols, 0, [&](int64_t column) {
+  ParallelFor(0, a.cols, kListColumns, [&](int64_t column) {
     const int32_t c = int32_t(column);
     SplitMix64 random(StreamSeed(seed, 0xF1E1D, uint64_t(c)));
     const int32_t cc = std::min(c / 2, coarse_a.cols - 1);
@@ -328,7 +331,7 @@ NeighbourLists GivenLists(const uint32_t* starts, int32_t per_anchor, const Patc
   lists.k = k;
   lists.matches.resize(size_t(a.anchors()) * k);
   lists.costs.resize(lists.matches.size());
-  ParallelFor(0, a.cols, 0, [&](int64_t column) {
+  ParallelFor(0, a.cols, kListColumns, [&](int64_t column) {
     const int32_t c = int32_t(column);
     SplitMix64 random(StreamSeed(seed, 0x57A27, uint64_t(c)));
     std::vector<uint32_t> list(size_t(per_anchor) + k), costs(list.size());

@@ -20,6 +20,9 @@ function [nnf, err] = annfield(A, B, opts)
 %   method 'matcher':
 %     quality  'default' or 'high': more time for a smaller error
 %     threads  0 to 1024 (default 0: every core); the field is the same for any count
+%     init     a field to start from: the NNF of an earlier call with an A of this size (any
+%              k); with init_err, that call's ERR, only the patches whose start got worse are
+%              searched again: re-matching after a small edit of A is several times quicker
 %   method 'kernels':
 %     sweeps   propagation sweeps, 0 to 1000 (default 4)
 %     kernels  Walsh-Hadamard kernels per channel, 1 to 64 (default 8)
@@ -196,7 +199,8 @@ function o = read_options(opts)
   for name = fieldnames(routes.(o.method))'
     limits.(name{1}) = routes.(o.method).(name{1});
   end
-  owner = struct('quality', 'matcher');   % quality's words are nnfield's to check
+  % quality's words and the start field are nnfield's to check
+  owner = struct('quality', 'matcher', 'init', 'matcher', 'init_err', 'matcher');
   for route = fieldnames(routes)'
     for name = fieldnames(routes.(route{1}))'
       owner.(name{1}) = route{1};
@@ -206,11 +210,14 @@ function o = read_options(opts)
     n = name{1};
     if isfield(owner, n) && ~strcmp(owner.(n), o.method)
       error('annfield:option', 'option ''%s'' belongs to method ''%s''', n, owner.(n));
-    elseif ~isfield(limits, n) && ~any(strcmp(n, {'method', 'quality'}))
+    elseif ~isfield(limits, n) && ~any(strcmp(n, {'method', 'quality', 'init', 'init_err'}))
       error('annfield:option', 'unknown option ''%s''', n);
     end
   end
   if isfield(opts, 'quality'), o.quality = opts.quality; end
+  for n = {'init', 'init_err'}
+    if isfield(opts, n{1}), o.(n{1}) = opts.(n{1}); end
+  end
   for name = fieldnames(limits)'
     [n, limit] = deal(name{1}, limits.(name{1}));
     value = limit(3);
@@ -230,6 +237,9 @@ function [nnf, err] = matched(A, B, o)
   % The matcher's field through nnfield; its refusals are annfield's, in the same words.
   opts = struct('width', o.width, 'k', o.k, 'seed', o.seed, 'quality', o.quality, ...
                 'threads', o.threads);
+  for n = {'init', 'init_err'}
+    if isfield(o, n{1}), opts.(n{1}) = o.(n{1}); end
+  end
   try
     [nnf, err] = nnfield(A, B, opts);
   catch failure

@@ -77,8 +77,15 @@ Quality ReadQuality(const mxArray* value) {
   FailAs("quality", "quality is %s, not '%s'", names, shown);
 }
 
-// The options of the struct `opts` (nullptr: none) over the setting its quality names.
-MatchOptions ReadOptions(const mxArray* opts) {
+// A start field's arrays: positions as nnfield returns them and, optionally, their errors.
+struct StartArrays {
+  const mxArray* positions = nullptr;
+  const mxArray* errors = nullptr;
+};
+
+// The options of the struct `opts` (nullptr: none) over the setting its quality names; the start
+// field's arrays, when given, into `start`.
+MatchOptions ReadOptions(const mxArray* opts, StartArrays* start) {
   if (opts == nullptr) return QualityOptions(Quality::kDefault);
   if (!IsOneStruct(opts)) FailAs("options", "options must be one struct");
   const int fields = FieldCount(opts);
@@ -87,6 +94,8 @@ MatchOptions ReadOptions(const mxArray* opts) {
     const char* name = FieldName(opts, f);
     bool known = std::strcmp(name, "quality") == 0;
     if (known) quality_field = f;
+    if (std::strcmp(name, "init") == 0) known = true, start->positions = FieldValue(opts, f);
+    if (std::strcmp(name, "init_err") == 0) known = true, start->errors = FieldValue(opts, f);
     for (const WholeOption& option : kWholeOptions)
       known = known || std::strcmp(name, option.name) == 0;
     if (!known) FailAs("option", "unknown option '%s'", name);
@@ -106,7 +115,55 @@ MatchOptions ReadOptions(const mxArray* opts) {
       SetWhole(&options, option.name, value);
     }
   }
+  if (start->errors && !start->positions) FailAs("init", "init_err needs init beside it");
   return options;
+}
+
+bool IsPlainArray(const mxArray* array, ClassId id) {
+  return array != nullptr && ClassOfArgument(array) == id && !mxIsSparse(array) &&
+         !mxIsComplex(array);
+}
+
+// The start field of opts.init (rows x cols x 2 x k, 1-based, as nnf) and opts.init_err (rows x
+// cols x k, as err) for `rows` x `cols` anchors of A, matched in B's `rows_b` x `cols_b`.
+Field ReadStart(const StartArrays& arrays, int32_t rows, int32_t cols, int32_t rows_b,
+                int32_t cols_b) {
+  const mxArray* init = arrays.positions;
+  const int dims = DimensionCount(init);
+  const int64_t k = Dimension(init, 3);
+  if (!IsPlainArray(init, ClassId::kDouble) || dims > 4 || Dimension(init, 0) != rows ||
+      Dimension(init, 1) != cols || Dimension(init, 2) != 2 || k < 1 || k > 1024) {
+    char shown[96];
+    DescribeValue(init, shown, sizeof shown);
+    FailAs("init", "init must be a %d x %d x 2 x k double array of matches as nnf, not %s", rows,
+           cols, shown);
+  }
+  Field start;
+  if (!FieldFromArrays(static_cast<const double*>(DataOf(init)), rows, cols, int32_t(k), &start))
+    FailAs("init", "init must hold whole numbers from 1 to 65536: rows and columns in B");
+  for (size_t e = 0; e < start.match_rows.size(); ++e)
+    if (start.match_rows[e] >= rows_b || start.match_cols[e] >= cols_b) {
+      const size_t p = e / size_t(k);
+      FailAs("init", "init's match (%d, %d) of anchor (%d, %d) lies outside B's %d x %d anchors",
+             start.match_rows[e] + 1, start.match_cols[e] + 1, int(p % size_t(rows)) + 1,
+             int(p / size_t(rows)) + 1, rows_b, cols_b);
+    }
+  const mxArray* errors = arrays.errors;
+  if (errors == nullptr) return start;
+  const bool single = IsPlainArray(errors, ClassId::kSingle);
+  if ((!single && !IsPlainArray(errors, ClassId::kDouble)) || DimensionCount(errors) > 3 ||
+      Dimension(errors, 0) != rows || Dimension(errors, 1) != cols || Dimension(errors, 2) != k) {
+    char shown[96];
+    DescribeValue(errors, shown, sizeof shown);
+    FailAs("init", "init_err must be a %d x %d x %lld single or double array as err, not %s", rows,
+           cols, static_cast<long long>(k), shown);
+  }
+  if (single) {
+    ErrorsFromArray(static_cast<const float*>(DataOf(errors)), &start);
+  } else {
+    ErrorsFromArray(static_cast<const double*>(DataOf(errors)), &start);
+  }
+  return start;
 }
 
 // An image without its pixels, for the checks that need only its shape.
@@ -149,7 +206,8 @@ void Body(Call& call) {
   const bool self = IsSelf(call.input(1));
   const ImageShape a = ShapeOfImage(call.input(0), "A");
   const ImageShape b = self ? a : ShapeOfImage(call.input(1), "B");
-  const MatchOptions options = ReadOptions(call.nrhs > 2 ? call.input(2) : nullptr);
+  StartArrays start_arrays;
+  MatchOptions options = ReadOptions(call.nrhs > 2 ? call.input(2) : nullptr, &start_arrays);
   RequireMatchable(a, b, options, self);
 
   // The outputs first, while the call owns no memory of its own.
@@ -162,7 +220,17 @@ void Body(Call& call) {
     errors = k == 1 ? CreateOutputOfSizes<float>(call, 1, {rows, cols})
                     : CreateOutputOfSizes<float>(call, 1, {rows, cols, k});
   }
-  Field field;
+  Field field, start;
+  if (start_arrays.positions) {
+    start = ReadStart(start_arrays, rows, cols, b.rows - options.width + 1,
+                      b.cols - options.width + 1);
+    options.start_field = &start;
+    try {
+      CheckMatchable(ShapeOnly(a), ShapeOnly(b), options, self);
+    } catch (const MatchError& error) {
+      FailAs("init", "%s", error.what());
+    }
+  }
   try {
     const Image image_a = ImageOf(call.input(0), a);
     field = self ? MatchSelf(image_a, options)

@@ -21,12 +21,18 @@
 %     quality  'default', or 'high': more time for a smaller error
 %     threads  0 to 1024 (default 0: every core); the field is the same for
 %              any count
+%     init     a field to start from instead of a random start: the NNF of an
+%              earlier call for an A of this size (any k), as it came out;
+%              no patch ends worse than its best start match
+%     init_err that call's ERR: patches whose start still measures that error
+%              only take their neighbours' matches, the others are searched
+%              again, so re-matching after a small change of A is quick
 %   The field is byte for byte the one `gckmatch match` writes to field.npy
 %   (0-based there) with the same width, k, seed and quality. A refused call
 %   raises an error with the identifier nnfield:<option> (nnfield:width,
-%   nnfield:k, ...), nnfield:option for an unknown field, nnfield:class,
-%   nnfield:channels or nnfield:size for the images, nnfield:memory when the
-%   memory does not suffice.
+%   nnfield:k, nnfield:init, ...), nnfield:option for an unknown field,
+%   nnfield:class, nnfield:channels or nnfield:size for the images,
+%   nnfield:memory when the memory does not suffice.
 %
 %   The matcher runs on threads of its own (the C++ standard library's), so
 %   no threading runtime is loaded into MATLAB or Octave. Ctrl-C does not stop
@@ -38,5 +44,7 @@
 %     B = imread(fullfile(fileparts(which('nnfield')), 'motorcycle_right.png'));
 %     [nnf, err] = nnfield(A, B, struct('k', 2));
 %     size(nnf)    % 243 363 2 2
+%     A(100:140, 200:240, :) = 255;        % an edit, then a quick re-match
+%     [nnf, err] = nnfield(A, B, struct('k', 2, 'init', nnf, 'init_err', err));
 %
 %   See also ANNFIELD, ANNFIELD_KNN.

@@ -213,6 +213,58 @@ TEST(Nnfield, RefusesBadImagesAndOptionsWithAnIdentifierBeforeWritingAnything) {
   }
 }
 
+// opts.init (with or without init_err) starts from an earlier call's field: no anchor ends worse
+// than there; a start of another shape, of positions outside B or of another class is refused.
+TEST(Nnfield, StartsFromAnEarlierFieldAndRefusesABadOne) {
+  const MexFile file("nnfield");
+  std::mt19937 rng(36);
+  const Array a = HostImage(Scene(rng, 30, 34, 3)), b = HostImage(Scene(rng, 28, 31, 3));
+  const Array width = Number(5);
+  const Array plain = Array::Struct({{"width", width}, {"k", Number(2)}, {"seed", Number(3)}});
+  const CallResult first = file.Call(2, {&a, &b, &plain});
+  ASSERT_TRUE(first.ok()) << first.error;
+  const Array& nnf = first.outputs[0];
+  const Array& err = first.outputs[1];
+  for (const bool with_errors : {false, true}) {
+    Fields options = {{"width", width}, {"k", Number(2)}, {"init", nnf}};
+    if (with_errors) options.push_back({"init_err", err});
+    const Array opts = Array::Struct(options);
+    const CallResult again = file.Call(2, {&a, &b, &opts});
+    ASSERT_TRUE(again.ok()) << again.error;
+    const std::vector<float> before = err.Values<float>(), after = again.outputs[1].Values<float>();
+    const size_t anchors = 26 * 30;
+    for (size_t p = 0; p < anchors; ++p) ASSERT_LE(after[p], before[p]) << p;
+  }
+  std::vector<double> outside = nnf.Values<double>();
+  outside[7] = 25;  // B has 24 anchor rows
+  std::vector<double> broken = nnf.Values<double>();
+  broken[3] = 2.5;
+  const struct {
+    Fields opts;
+    const char* message;
+  } cases[] = {
+      {{{"init", Array::Of<double>({26, 29, 2}, std::vector<double>(26 * 29 * 2, 1))}},
+       "init must be a 26 x 30 x 2 x k double array of matches as nnf, not a 26x29x2 double"},
+      {{{"init", Array::Of<double>({26, 30, 2, 2}, outside)}},
+       "init's match (25, 16) of anchor (8, 1) lies outside B's 24 x 27 anchors"},
+      {{{"init", Array::Of<double>({26, 30, 2, 2}, broken)}},
+       "init must hold whole numbers from 1 to 65536: rows and columns in B"},
+      {{{"init_err", err}}, "init_err needs init beside it"},
+      {{{"init", nnf}, {"init_err", Array::Of<int32_t>({26, 30, 2}, std::vector<int32_t>(1560))}},
+       "init_err must be a 26 x 30 x 2 single or double array as err, not a 26x30x2 int32"},
+      {{{"init", nnf}, {"init_err", Array::Of<float>({26, 30}, std::vector<float>(780))}},
+       "init_err must be a 26 x 30 x 2 single or double array as err, not a 26x30 single"},
+  };
+  for (const auto& t : cases) {
+    Fields options = t.opts;
+    options.push_back({"width", width});
+    const Array opts = Array::Struct(options);
+    const CallResult call = file.Call(2, {&a, &b, &opts});
+    EXPECT_EQ(call.identifier, "nnfield:init") << t.message;
+    EXPECT_EQ(call.error, t.message);
+  }
+}
+
 // Calls with arguments of any class and shape and option structs of any values: each ends in a
 // field or a refusal with an identifier, and writes nothing outside its arrays (the loader checks).
 TEST(Nnfield, AnyCallEndsInAFieldOrARefusal) {
@@ -220,7 +272,7 @@ TEST(Nnfield, AnyCallEndsInAFieldOrARefusal) {
   std::mt19937 rng(35);
   const mxClassID classes[] = {mxUINT8_CLASS,   mxUINT16_CLASS, mxDOUBLE_CLASS, mxCHAR_CLASS,
                                mxLOGICAL_CLASS, mxINT32_CLASS,  mxCELL_CLASS,   mxSTRUCT_CLASS};
-  const char* names[] = {"width", "k", "seed", "threads", "quality", "x"};
+  const char* names[] = {"width", "k", "seed", "threads", "quality", "x", "init", "init_err"};
   const auto any_array = [&](size_t most) {
     std::vector<size_t> dims = {rng() % most, rng() % most};
     if (rng() % 3 == 0) dims.push_back(rng() % 5);
@@ -234,15 +286,26 @@ TEST(Nnfield, AnyCallEndsInAFieldOrARefusal) {
     return array;
   };
   int fields = 0;
-  for (int round = 0; round < 400; ++round) {
+  for (int round = 0; round < 600; ++round) {
     Fields opts;
     for (int f = rng() % 4; f > 0; --f) {
-      const char* name = names[rng() % 6];
+      const char* name = names[rng() % 8];
       bool repeated = false;
       for (const auto& field : opts) repeated = repeated || field.first == name;
       if (repeated) continue;
       Array value = rng() % 2 ? Number(double(int(rng() % 140)) - 10) : any_array(4);
       if (std::string(name) == "quality" && rng() % 2) value = Array::Text(rng() % 2 ? "high" : "hi");
+      if (std::string(name).rfind("init", 0) == 0 && rng() % 2) {
+        // A start of some field's shape, with positions mostly inside some B.
+        std::vector<size_t> dims = {1 + rng() % 30, 1 + rng() % 30, 2, 1 + rng() % 2};
+        value = Array(std::string(name) == "init" ? mxDOUBLE_CLASS : mxSINGLE_CLASS, dims);
+        for (size_t i = 0; i < dims[0] * dims[1] * 2 * dims[3]; ++i)
+          if (value.class_id() == mxDOUBLE_CLASS) {
+            value.Data<double>()[i] = double(rng() % 30) + (rng() % 50 == 0 ? 0.5 : 1);
+          } else {
+            value.Data<float>()[i] = float(rng() % 100);
+          }
+      }
       opts.emplace_back(name, std::move(value));
     }
     const Array a = any_array(30), b = rng() % 4 ? any_array(30) : Array(mxDOUBLE_CLASS, {0, 0});

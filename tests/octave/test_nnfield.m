@@ -95,4 +95,20 @@ function annfield_routes
   [~, four] = annfield(A, B, setfield(kernels, 'k', 4));
   assert(all(all(one <= four(:, :, 1))));
   assert(mean(one(:)) < mean(reshape(four(:, :, 1), [], 1)));
+  % A start field: after an edit of A, matched again from the field before, no patch away from
+  % the edit ends worse than it was; a start for another A is refused in annfield's words.
+  [nnf, err] = annfield(A, B, struct('k', 2));
+  A(40:70, 50:90, :) = 255;
+  [rows, cols] = ndgrid(1:size(err, 1), 1:size(err, 2));
+  away = rows + 7 < 40 | rows > 70 | cols + 7 < 50 | cols > 90;
+  for opts = {struct('k', 2, 'init', nnf, 'init_err', err), struct('init', nnf)}
+    [~, again] = annfield(A, B, opts{1});
+    assert(all(again(:, :, 1)(away) <= err(:, :, 1)(away)));
+  end
+  try
+    annfield(A(1:100, :, :), B, struct('init', nnf));
+    error('no error');
+  catch failure
+    assert(strcmp(failure.identifier, 'annfield:init'), failure.identifier);
+  end
 end
