@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The matcher's benchmarks on the development set: error and time against the exact search and the
 # randomized baseline (every pair), thread scaling on the 4 MP pair, sequence mode on the clip, the
-# memory estimate against measured peaks, and in Octave nnfield and both annfield routes against
-# the command line (every pair).
+# memory estimate against measured peaks, how soon a cancel or a signal stops a 12 MP match, and in
+# Octave nnfield and both annfield routes against the command line (every pair).
 # Extracts the set from Debian packages into build/devset first, when it is not there yet.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -18,5 +18,7 @@ cd "$root"
 "$linux/bench/thread_scaling" "$devset/adwaita-4mp_a.png" "$devset/adwaita-4mp_b.png"
 "$linux/bench/sequence_rate" "$devset/clip"
 "$linux/bench/memory_estimate"
+"$linux/bench/cancel_latency" "$devset/adwaita-4mp_a.png" "$devset/adwaita-4mp_b.png"
+"$linux/bench/command_interrupt" "$devset/adwaita-4mp_a.png" "$devset/adwaita-4mp_b.png"
 octave-cli --norc --no-history --quiet --path "$root/bench" \
   --eval "annfield_routes('$devset', '$linux/tools/gckmatch', '$octave/mex')"

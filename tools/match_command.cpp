@@ -30,13 +30,13 @@ const std::vector<std::string> kOutputs = {"field.npy", "errors.npy", "reconstru
 
 bool WriteOutputs(const MatchCommand& command, const Field& field, const Image& a,
                   const Image& b, OutputFolder* out, std::string* error) {
-  const Image reconstruction = Reconstruct(field, b, a.rows, a.cols);
-  const Image error_image = ErrorImage(field, a.rows, a.cols);
+  // Each file is made as it is written, so that a stop between files spares the rest.
   std::vector<std::pair<std::string, std::function<bool(FILE*)>>> files = {
       {"field.npy", [&](FILE* f) { return WriteFieldNpy(f, field); }},
       {"errors.npy", [&](FILE* f) { return WriteErrorsNpy(f, field); }},
-      {"reconstruction.png", [&](FILE* f) { return WritePng(f, reconstruction); }},
-      {"errors.png", [&](FILE* f) { return WritePng(f, error_image); }}};
+      {"reconstruction.png",
+       [&](FILE* f) { return WritePng(f, Reconstruct(field, b, a.rows, a.cols)); }},
+      {"errors.png", [&](FILE* f) { return WritePng(f, ErrorImage(field, a.rows, a.cols)); }}};
   if (command.csv)
     files.emplace_back("field.csv", [&](FILE* f) { return WriteFieldCsv(f, field); });
   for (const auto& [name, write] : files)
@@ -51,7 +51,9 @@ int RunMatch(const MatchCommand& command) {
   std::string error;
   Image a, b;
   if (!ReadImage(command.image_a, &a, &error)) return Fail(error);
+  if (Interruption()) return kInterrupted;
   if (!command.self && !ReadImage(command.image_b, &b, &error)) return Fail(error);
+  if (Interruption()) return kInterrupted;
   const Image& target = command.self ? a : b;
   try {
     CheckMatchable(a, target, command.options, command.self);

@@ -145,6 +145,10 @@ bool OutputFolder::Prepare(std::string* error,
 bool OutputFolder::Write(const std::string& name, const std::function<bool(std::FILE*)>& write,
                          std::string* error) {
   const fs::path place = fs::path(path_) / name;
+  if (stopped_ && stopped_()) {
+    *error = "stopped before '" + place.string() + "' was written";
+    return false;
+  }
   std::error_code failed;
   fs::path target = LinkTarget(place, &failed);
   const int link_error = failed.value();

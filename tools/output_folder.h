@@ -28,7 +28,8 @@ class OutputFolder {
   bool Prepare(std::string* error, const std::function<bool(const std::string&)>& ours = nullptr);
 
   // Writes file `name` through `write`, which returns false when it cannot produce the contents,
-  // to a temporary name until Commit. Every write and the close are checked.
+  // to a temporary name until Commit. Every write and the close are checked; once stopped, nothing
+  // is begun.
   bool Write(const std::string& name, const std::function<bool(std::FILE*)>& write,
              std::string* error);
 
