@@ -25,6 +25,20 @@ struct NpyType<float> {
   static constexpr const char* name = "<f4";
 };
 
+// An array as a .npy file holds it: the dtype its header names, its shape and its bytes.
+struct NpyArray {
+  std::string dtype;
+  std::vector<int64_t> shape;
+  std::vector<char> data;
+
+  int64_t count() const;  // elements: the product of the shape
+};
+
+// Reads a .npy file (format 1, 2 or 3, C order): false, with a message naming the file, when it
+// cannot be read, is no .npy file, is in Fortran order, holds more than 2^31 elements, or is
+// shorter or longer than its header says.
+bool ReadNpy(const std::string& path, NpyArray* array, std::string* error);
+
 // The header that precedes the data: magic, version, length and the padded dictionary.
 std::string NpyHeader(const std::string& dtype, const std::vector<int64_t>& shape);
 

@@ -10,6 +10,7 @@
 #include "io/field_files.h"
 #include "io/field_pictures.h"
 #include "io/image_file.h"
+#include "io/offsets_picture.h"
 #include "matcher/matcher.h"
 #include "tools/interruption.h"
 #include "tools/output_folder.h"
@@ -25,8 +26,8 @@ int Fail(const std::string& message) {
 }
 
 // Every file a run may write; a run without --csv removes the field.csv of an earlier one.
-const std::vector<std::string> kOutputs = {"field.npy", "errors.npy", "reconstruction.png",
-                                           "errors.png", "field.csv"};
+const std::vector<std::string> kOutputs = {"field.npy",  "errors.npy",  "reconstruction.png",
+                                           "errors.png", "offsets.png", "field.csv"};
 
 bool WriteOutputs(const MatchCommand& command, const Field& field, const Image& a,
                   const Image& b, OutputFolder* out, std::string* error) {
@@ -36,7 +37,9 @@ bool WriteOutputs(const MatchCommand& command, const Field& field, const Image& 
       {"errors.npy", [&](FILE* f) { return WriteErrorsNpy(f, field); }},
       {"reconstruction.png",
        [&](FILE* f) { return WritePng(f, Reconstruct(field, b, a.rows, a.cols)); }},
-      {"errors.png", [&](FILE* f) { return WritePng(f, ErrorImage(field, a.rows, a.cols)); }}};
+      {"errors.png", [&](FILE* f) { return WritePng(f, ErrorImage(field, a.rows, a.cols)); }},
+      {"offsets.png",
+       [&](FILE* f) { return WritePng(f, OffsetsPicture(field, a.rows, a.cols)); }}};
   if (command.csv)
     files.emplace_back("field.csv", [&](FILE* f) { return WriteFieldCsv(f, field); });
   for (const auto& [name, write] : files)
@@ -55,8 +58,16 @@ int RunMatch(const MatchCommand& command) {
   if (!command.self && !ReadImage(command.image_b, &b, &error)) return Fail(error);
   if (Interruption()) return kInterrupted;
   const Image& target = command.self ? a : b;
+  MatchOptions options = command.options;
+  Field start;
+  if (!command.init.empty()) {
+    if (!ReadFieldNpy(command.init, &start, &error)) return Fail(error);
+    if (!command.init_errors.empty() && !ReadErrorsNpy(command.init_errors, &start, &error))
+      return Fail(error);
+    options.start_field = &start;
+  }
   try {
-    CheckMatchable(a, target, command.options, command.self);
+    CheckMatchable(a, target, options, command.self);
     CheckMemory(MatchMemory(a, target, command.options, command.self));
   } catch (const MatchError& e) {
     return Fail(e.what());
@@ -65,12 +76,11 @@ int RunMatch(const MatchCommand& command) {
   OutputFolder out(command.out_dir, kOutputs, [] { return Interruption() != 0; });
   if (!out.Prepare(&error)) return Fail(error);
 
-  MatchOptions options = command.options;
-  const Clock::time_point start = Clock::now();
+  const Clock::time_point began = Clock::now();
   options.cancelled = [] { return Interruption() != 0; };
-  options.progress = [start](int32_t done, int32_t total) {
+  options.progress = [began](int32_t done, int32_t total) {
     // A progress line only once the work has taken a second.
-    if (Clock::now() - start < std::chrono::seconds(1)) return;
+    if (Clock::now() - began < std::chrono::seconds(1)) return;
     if (done == 0) {
       std::fprintf(stderr, "gckmatch: projections done\n");
     } else {
@@ -85,7 +95,7 @@ int RunMatch(const MatchCommand& command) {
   } catch (const MatchCancelled&) {
     return kInterrupted;
   }
-  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  const double seconds = std::chrono::duration<double>(Clock::now() - began).count();
   if (!WriteOutputs(command, field, a, target, &out, &error))
     return Interruption() ? kInterrupted : Fail(error);
   std::printf("matched %d x %d patches of width %d (k = %d) in %.3f s\n", field.cols, field.rows,

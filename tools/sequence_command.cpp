@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "io/image_file.h"
+#include "io/offsets_picture.h"
 #include "matcher/sequence.h"
 #include "tools/frame_list.h"
 #include "tools/interruption.h"
@@ -63,7 +64,7 @@ int RunSequence(const MatchCommand& command) {
 
   MatchOptions options = command.options;
   options.cancelled = [] { return Interruption() != 0; };
-  SequenceMatcher matcher(options, command.step);
+  SequenceMatcher matcher(options, command.step, command.temporal);
   ProgressMeter progress(frames.size(), stderr);
   std::vector<Pair> pairs;
   Field last;  // the size of the fields, for the summary
@@ -92,7 +93,9 @@ int RunSequence(const MatchCommand& command) {
     std::string note;
     if (field) {
       const Pair pair{i - step, i, field->MeanRmsError()};
-      if (!out.WritePair(pair.from, pair.to, *field, &error))
+      const Image offsets =
+          command.offsets ? OffsetsPicture(*field, frame.rows, frame.cols) : Image();
+      if (!out.WritePair(pair.from, pair.to, *field, command.offsets ? &offsets : nullptr, &error))
         return stop(Interruption() ? "" : error);
       pairs.push_back(pair);
       last = Field{field->rows, field->cols, field->k, field->width, field->channels, {}, {}, {}};

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "io/field_files.h"
+#include "io/image_file.h"
 #include "tools/interruption.h"
 #include "tools/output_folder.h"
 
@@ -18,9 +19,9 @@ namespace fs = std::filesystem;
 
 const char kFrameList[] = "frames.txt";
 
-// The files of a run: frames.txt and the pairs' fields and errors.
+// The files of a run: frames.txt and the pairs' fields, errors and offsets pictures.
 bool IsRunFile(const std::string& name) {
-  static const std::regex pair_file("(field|errors)_[0-9]+_[0-9]+\\.npy");
+  static const std::regex pair_file("(field|errors)_[0-9]+_[0-9]+\\.npy|offsets_[0-9]+_[0-9]+\\.png");
   return name == kFrameList || std::regex_match(name, pair_file);
 }
 
@@ -60,7 +61,8 @@ bool SequenceFolder::Prepare(bool replace, std::string* error) {
   return false;
 }
 
-bool SequenceFolder::WritePair(size_t from, size_t to, const Field& field, std::string* error) {
+bool SequenceFolder::WritePair(size_t from, size_t to, const Field& field, const Image* offsets,
+                               std::string* error) {
   if (pairs_ == 0) {
     for (const std::string& name : earlier_) {
       std::error_code failed;
@@ -82,12 +84,14 @@ bool SequenceFolder::WritePair(size_t from, size_t to, const Field& field, std::
     const HoldInterruptions hold;
     if (!list.Commit(error)) return false;
   }
-  const std::string pair = "_" + FrameNumber(from) + "_" + FrameNumber(to) + ".npy";
+  const std::string pair = "_" + FrameNumber(from) + "_" + FrameNumber(to);
   OutputFolder out(path_, {}, stopped_);
   const auto field_file = [&](std::FILE* file) { return WriteFieldNpy(file, field); };
   const auto errors_file = [&](std::FILE* file) { return WriteErrorsNpy(file, field); };
-  if (!out.Write("field" + pair, field_file, error) ||
-      !out.Write("errors" + pair, errors_file, error))
+  const auto picture_file = [&](std::FILE* file) { return WritePng(file, *offsets); };
+  if (!out.Write("field" + pair + ".npy", field_file, error) ||
+      !out.Write("errors" + pair + ".npy", errors_file, error) ||
+      (offsets && !out.Write("offsets" + pair + ".png", picture_file, error)))
     return false;
   const HoldInterruptions hold;
   if (!out.Commit(error)) return false;

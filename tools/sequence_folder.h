@@ -1,6 +1,7 @@
 #pragma once
 // The output folder of `gckmatch sequence`: frames.txt (the number and path of every frame), then
-// field_I_J.npy and errors_I_J.npy for the pair of frames I and J. Each pair is kept as soon as it
+// field_I_J.npy and errors_I_J.npy (and offsets_I_J.png, on request) for the pair of frames I and
+// J. Each pair is kept as soon as it
 // is written, so a run that stops at a bad frame, or is interrupted, keeps the pairs before it,
 // listed with every frame of the run in frames.txt; each file is written whole under a temporary
 // name first. A folder holds one run's files only: one that holds an earlier run's is refused,
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "matcher/field.h"
+#include "matcher/image.h"
 
 namespace gck {
 
@@ -25,9 +27,10 @@ class SequenceFolder {
   // Makes the folder if needed and checks that it takes files, before any work. Refuses a folder
   // holding an earlier run's files unless `replace`.
   bool Prepare(bool replace, std::string* error);
-  // Writes the pair's two files; before the first pair, frames.txt, after removing an earlier
-  // run's files.
-  bool WritePair(size_t from, size_t to, const Field& field, std::string* error);
+  // Writes the pair's two files, and its offsets picture when given; before the first pair,
+  // frames.txt, after removing an earlier run's files.
+  bool WritePair(size_t from, size_t to, const Field& field, const Image* offsets,
+                 std::string* error);
 
   std::string FrameNumber(size_t frame) const;
   const std::string& path() const { return path_; }

@@ -20,7 +20,9 @@
 #include <string>
 #include <vector>
 
+#include "io/field_files.h"
 #include "io/image_file.h"
+#include "io/npy_file.h"
 #include "tools/output_folder.h"
 
 namespace gck {
@@ -582,6 +584,89 @@ TEST_F(GckmatchTest, HelpAndVersionGoToStandardOutput) {
     EXPECT_EQ(run.out.rfind(first, 0), 0u) << args;
     EXPECT_EQ(run.err, "") << args;
   }
+}
+
+}  // namespace
+}  // namespace gck
+
+namespace gck {
+namespace {
+
+// A run from its own field (with its errors) is no worse at any patch; a start file of another
+// shape, of positions outside B, of another element type, cut short, or no .npy file at all is
+// refused with a message, and nothing is written.
+TEST_F(GckmatchTest, StartsFromAFieldFileAndRefusesABadOne) {
+  const std::string pair = Png("a.png", 30, 34, 3) + " " + Png("b.png", 28, 31, 3, 2);
+  const std::string match = "match " + pair + " --k 2 -w 5 ";
+  ASSERT_EQ(Gckmatch(match + "--out " + Path("first")).status, 0);
+  const Outcome again = Gckmatch(match + "--init " + Path("first/field.npy") + " --init-errors " +
+                                 Path("first/errors.npy") + " --out " + Path("again"));
+  ASSERT_EQ(again.status, 0) << again.err;
+  Field first, second;
+  std::string error;
+  ASSERT_TRUE(ReadFieldNpy(Path("first/field.npy"), &first, &error) &&
+              ReadErrorsNpy(Path("first/errors.npy"), &first, &error) &&
+              ReadFieldNpy(Path("again/field.npy"), &second, &error) &&
+              ReadErrorsNpy(Path("again/errors.npy"), &second, &error))
+      << error;
+  for (size_t e = 0; e < first.errors.size(); e += 2) ASSERT_LE(second.errors[e], first.errors[e]);
+  Image offsets;
+  ASSERT_TRUE(ReadImage(Path("first/offsets.png"), &offsets, &error)) << error;
+  EXPECT_EQ(offsets.channels, 3);
+  EXPECT_GT(offsets.cols, 34);  // the key beside the picture
+
+  ASSERT_EQ(Gckmatch(match + "-w 6 --out " + Path("narrow")).status, 0);
+  const auto npy = [&](const std::string& name, const std::vector<int64_t>& shape, auto values) {
+    FILE* file = std::fopen(Path(name).c_str(), "wb");
+    EXPECT_TRUE(file && WriteNpy(file, shape, values));
+    std::fclose(file);
+    return Path(name);
+  };
+  const std::string outside = npy("outside.npy", {26, 30, 1, 2}, std::vector<int32_t>(1560, 24));
+  const std::string floats = npy("floats.npy", {26, 30, 1, 2}, std::vector<float>(1560, 1.0f));
+  std::ofstream(Path("short.npy"), std::ios::binary)
+      << Slurp(Path("first/field.npy")).substr(0, 1000);
+  std::ofstream(Path("words.npy")) << "not an array\n";
+  const struct {
+    std::string options, message;
+  } cases[] = {
+      {"--init " + Path("narrow/field.npy"),
+       "gckmatch: the start field has 29 x 25 anchors, A has 30 x 26 at width 5\n"},
+      {"--init " + outside, "gckmatch: the start field's match (24, 24) of anchor (0, 0) is not "
+                            "an anchor of B, whose anchors are 27 x 24\n"},
+      {"--init " + floats, "gckmatch: '" + floats +
+                               "' holds elements of type '<f4', not positions: int32 or int64\n"},
+      {"--init " + Path("short.npy"), "gckmatch: '" + Path("short.npy") +
+                                          "' is cut short: its header promises 12480 bytes of data\n"},
+      {"--init " + Path("words.npy"), "gckmatch: '" + Path("words.npy") + "' is no .npy file\n"},
+      {"--init " + Path("first/field.npy") + " --init-errors " + Path("narrow/errors.npy"),
+       "gckmatch: '" + Path("narrow/errors.npy") +
+           "' holds a 25 x 29 x 2 array, not the errors of a 26 x 30 x 2 field\n"},
+  };
+  for (const auto& c : cases) {
+    const Outcome run = Gckmatch(match + c.options + " --out " + Path("bad"));
+    EXPECT_EQ(run.status, 1) << c.options;
+    EXPECT_EQ(run.err, c.message);
+    EXPECT_FALSE(fs::exists(Path("bad")));
+  }
+  const Outcome alone = Gckmatch(match + "--init-errors " + Path("first/errors.npy"));
+  EXPECT_EQ(alone.status, 2);
+  EXPECT_EQ(alone.err.rfind("gckmatch: --init-errors needs --init beside it\n", 0), 0u);
+}
+
+// A temporal sequence writes every pair as the plain one does, and offsets pictures on request.
+TEST_F(GckmatchTest, ATemporalSequenceWritesEveryPairAndItsOffsets) {
+  std::string frames;
+  for (int t = 0; t < 4; ++t) frames += Png("f" + std::to_string(t) + ".png", 23, 29, 3, t) + " ";
+  const Outcome run =
+      Gckmatch("sequence " + frames + "-w 5 --temporal --offsets --out " + Path("seq"));
+  ASSERT_EQ(run.status, 0) << run.err;
+  for (const char* name : {"field_0000_0001.npy", "errors_0002_0003.npy", "offsets_0000_0001.png",
+                           "offsets_0002_0003.png"})
+    EXPECT_TRUE(fs::exists(Path("seq/") + name)) << name;
+  EXPECT_EQ(Gckmatch("match " + frames + "--temporal").err.rfind(
+                "gckmatch: --temporal is no option of match", 0),
+            0u);
 }
 
 }  // namespace
