@@ -321,8 +321,8 @@ TEST_F(GckmatchTest, OutputsAreRegularFilesAndNoTemporaryIsLeftBehind) {
   EXPECT_TRUE(ReadImage(Path("out/errors.png"), &image, &error)) << error;
   EXPECT_EQ(Names(Path("out")),
             (std::vector<std::string>{".field.npy.backup", ".notes.txt.gckmatch-abcdef",
-                                      "errors.npy", "errors.png",
-                                      "field.npy", "reconstruction.png"}));
+                                      "errors.npy", "errors.png", "field.npy", "offsets.png",
+                                      "reconstruction.png"}));
 }
 
 // Stopped while it writes, a folder fails the write in hand and the commit: the earlier files stay
