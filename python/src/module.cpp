@@ -3,12 +3,14 @@
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
+#include <algorithm>
 #include <string>
 
 #include "error/patch_error.h"
 #include "gckmatch/version.h"
 #include "io/field_pictures.h"
 #include "io/image_file.h"
+#include "io/offsets_picture.h"
 #include "matcher/matcher.h"
 #include "python/src/arrays.h"
 
@@ -42,9 +44,54 @@ MatchOptions OptionsOf(int32_t width, int32_t k, uint64_t seed, int32_t threads,
   return options;
 }
 
+using Positions = py::array_t<int32_t, py::array::c_style | py::array::forcecast>;
+using Errors = py::array_t<float, py::array::c_style | py::array::forcecast>;
+
+// The start field of C-ordered (rows, cols, k) arrays of positions and, when not None, errors.
+Field StartOf(const Positions& rows, const Positions& cols, const py::object& errors) {
+  if (rows.ndim() != 3 || cols.ndim() != 3 || rows.shape(2) < 1 || rows.shape(2) > 1024 ||
+      !std::equal(rows.shape(), rows.shape() + 3, cols.shape()))
+    throw MatchError("init must be a Field or (rows, cols[, errors]): (rows, cols, k) arrays of "
+                     "one shape, k from 1 to 1024");
+  Field start;
+  start.rows = int32_t(std::min<py::ssize_t>(rows.shape(0), 65536));
+  start.cols = int32_t(std::min<py::ssize_t>(rows.shape(1), 65536));
+  start.k = int32_t(rows.shape(2));
+  const size_t entries = start.anchors() * size_t(start.k);
+  start.match_rows.resize(entries);
+  start.match_cols.resize(entries);
+  const float* error_values = nullptr;
+  Errors error_array;
+  if (!errors.is_none()) {
+    error_array = Errors::ensure(errors);
+    if (!error_array || error_array.ndim() != 3 ||
+        !std::equal(rows.shape(), rows.shape() + 3, error_array.shape()))
+      throw MatchError("init's errors must be an array of the positions' shape");
+    error_values = error_array.data();
+    start.errors.resize(entries);
+  }
+  for (int32_t r = 0; r < start.rows; ++r)
+    for (int32_t c = 0; c < start.cols; ++c)
+      for (int32_t s = 0; s < start.k; ++s) {
+        const size_t from = (size_t(r) * start.cols + c) * start.k + s;
+        const size_t to = (r + size_t(c) * start.rows) * start.k + s;
+        start.match_rows[to] = rows.data()[from];
+        start.match_cols[to] = cols.data()[from];
+        if (error_values) start.errors[to] = error_values[from];
+      }
+  return start;
+}
+
 py::tuple Match(const py::array& a, const py::array& b, int32_t width, int32_t k, uint64_t seed,
-                int32_t threads, const std::string& quality, const py::object& progress) {
-  const MatchOptions options = OptionsOf(width, k, seed, threads, quality, progress);
+                int32_t threads, const std::string& quality, const py::object& progress,
+                const py::object& init_rows, const py::object& init_cols,
+                const py::object& init_errors) {
+  MatchOptions options = OptionsOf(width, k, seed, threads, quality, progress);
+  Field start;
+  if (!init_rows.is_none()) {
+    start = StartOf(init_rows.cast<Positions>(), init_cols.cast<Positions>(), init_errors);
+    options.start_field = &start;
+  }
   const PixelView view_a = ViewOf(a), view_b = ViewOf(b);
   Image image_a = ShapeOf(view_a), image_b = ShapeOf(view_b);
   CheckMatchable(image_a, image_b, options);
@@ -60,8 +107,15 @@ py::tuple Match(const py::array& a, const py::array& b, int32_t width, int32_t k
 }
 
 py::tuple MatchOwn(const py::array& a, int32_t width, int32_t k, uint64_t seed, int32_t threads,
-                   const std::string& quality, const py::object& progress) {
-  const MatchOptions options = OptionsOf(width, k, seed, threads, quality, progress);
+                   const std::string& quality, const py::object& progress,
+                   const py::object& init_rows, const py::object& init_cols,
+                   const py::object& init_errors) {
+  MatchOptions options = OptionsOf(width, k, seed, threads, quality, progress);
+  Field start;
+  if (!init_rows.is_none()) {
+    start = StartOf(init_rows.cast<Positions>(), init_cols.cast<Positions>(), init_errors);
+    options.start_field = &start;
+  }
   const PixelView view = ViewOf(a);
   Image image = ShapeOf(view);
   CheckMatchable(image, image, options, /*self=*/true);
@@ -87,6 +141,14 @@ py::array Rebuild(const py::array_t<int32_t, py::array::c_style | py::array::for
   CopyPixels(view, &image);
   const Field field = BestOf(rows, cols, width, image);
   return ArrayOf(Reconstruct(field, image, field.rows + width - 1, field.cols + width - 1));
+}
+
+// The offsets picture of a field's best matches, for an A of the field's size plus width - 1.
+py::array Offsets(const Positions& rows, const Positions& cols, int32_t width) {
+  Field field = StartOf(rows, cols, py::none());
+  if (width < 1 || field.rows + int64_t(width) - 1 > 65535 || field.cols + int64_t(width) - 1 > 65535)
+    throw MatchError("patch width " + std::to_string(width) + " does not fit such a field");
+  return ArrayOf(OffsetsPicture(field, field.rows + width - 1, field.cols + width - 1));
 }
 
 // `path` is the file system's bytes (os.fsencode), so any name the system holds can be read.
@@ -116,9 +178,12 @@ PYBIND11_MODULE(_gckmatch, m) {
                               py::arg("k") = py::make_tuple(1, 64),
                               py::arg("threads") = py::make_tuple(0, gck::kMaxThreads));
   m.def("match", &Match, py::arg("a"), py::arg("b"), py::arg("width"), py::arg("k"),
-        py::arg("seed"), py::arg("threads"), py::arg("quality"), py::arg("progress"));
+        py::arg("seed"), py::arg("threads"), py::arg("quality"), py::arg("progress"),
+        py::arg("init_rows"), py::arg("init_cols"), py::arg("init_errors"));
   m.def("match_self", &MatchOwn, py::arg("a"), py::arg("width"), py::arg("k"), py::arg("seed"),
-        py::arg("threads"), py::arg("quality"), py::arg("progress"));
+        py::arg("threads"), py::arg("quality"), py::arg("progress"), py::arg("init_rows"),
+        py::arg("init_cols"), py::arg("init_errors"));
+  m.def("offsets_picture", &Offsets, py::arg("rows"), py::arg("cols"), py::arg("width"));
   m.def("reconstruct", &Rebuild, py::arg("rows"), py::arg("cols"), py::arg("width"), py::arg("b"));
   m.def("read_image", &Read, py::arg("path"));
 }

@@ -208,3 +208,33 @@ def test_a_pool_forked_after_a_threaded_match_matches(pair):
         # The timeout only keeps a hang from blocking the suite; it never races a working match.
         rows = pool.map_async(_best_rows, [pair, pair]).get(timeout=600)
     assert all(np.array_equal(r, parent.rows) for r in rows)
+
+
+def test_a_start_field_is_no_worse_and_a_bad_one_is_refused(pair):
+    a, b = pair[0][:120, :150], pair[1][:110, :140]
+    first = gckmatch.match(a, b, k=2, width=6)
+    for init in (first, (first.rows, first.cols), (first.rows, first.cols, first.errors)):
+        again = gckmatch.match(a, b, k=2, width=6, init=init)
+        assert (again.errors[..., 0] <= first.errors[..., 0]).all()
+        assert np.allclose(again.errors, exact_errors(a, b, again))
+    bad_rows = first.rows.copy()
+    bad_rows[3, 4, 1] = 200
+    for init, kind in [((first.rows[:-1], first.cols[:-1]), gckmatch.MatchError),
+                       ((bad_rows, first.cols), gckmatch.MatchError),
+                       ((first.rows + 0.5, first.cols), gckmatch.MatchError),
+                       ((first.rows, first.cols[..., :1]), gckmatch.MatchError),
+                       ((first.rows, first.cols, first.rows), gckmatch.MatchError),
+                       (5, TypeError)]:
+        with pytest.raises(kind):
+            gckmatch.match(a, b, k=2, width=6, init=init)
+    with pytest.raises(gckmatch.MatchError, match="start field has"):
+        gckmatch.match(a[:-1], b, width=6, init=first)
+
+
+def test_offsets_image_is_the_command_lines_picture(pair, command_line, tmp_path):
+    field = gckmatch.match(*pair)
+    picture = field.offsets_image()
+    subprocess.run([command_line, "match", LEFT, RIGHT, "--out", tmp_path], check=True,
+                   capture_output=True)
+    assert np.array_equal(picture, gckmatch.read_image(tmp_path / "offsets.png"))
+    assert picture.shape[0] == pair[0].shape[0] and picture.shape[1] > pair[0].shape[1]
