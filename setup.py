@@ -1,9 +1,9 @@
 """Builds the gckmatch Python module: `pip install --no-build-isolation .` from this folder.
 
-The extension compiles the matcher and the cores straight from their folders (every .cpp file, so
-new ones are picked up) with the image reader and the reconstruction of the command line. The
-version is CMake's project version, read from CMakeLists.txt and written through cmake/version.h.in
-as for every other front end.
+The extension compiles the matcher, the cores and the file input and output straight from their
+folders (every .cpp file, so new ones are picked up); stb's headers are needed to build it, its
+library nowhere. The version is CMake's project version, read from CMakeLists.txt and written
+through cmake/version.h.in as for every other front end.
 """
 import glob
 import os
@@ -14,8 +14,7 @@ from pybind11.setup_helpers import ParallelCompile, Pybind11Extension, build_ext
 from setuptools import setup
 
 ROOT = os.path.dirname(os.path.abspath(__file__))
-CORE_FOLDERS = ["matcher", "projection", "hashing", "error", "propagation"]
-FROM_TOOLS = ["tools/image_file.cpp", "tools/field_outputs.cpp", "tools/npy_file.cpp"]
+FOLDERS = ["matcher", "projection", "hashing", "error", "propagation", "io"]
 
 
 def read(path):
@@ -63,9 +62,9 @@ class BuildWithVersion(build_ext):
 
 def sources():
     found = sorted(glob.glob("python/src/*.cpp"))
-    for folder in CORE_FOLDERS:
+    for folder in FOLDERS:
         found += sorted(glob.glob(f"{folder}/*.cpp"))
-    return found + FROM_TOOLS
+    return found
 
 
 # The matcher's own flags: Release as CMake builds it; its threads are the standard library's.
@@ -79,6 +78,9 @@ setup(
     name="gckmatch",
     version=f"{major}.{minor}{patch}",
     description="A dense patch matcher on NumPy arrays",
+    license="BSD-3-Clause",
+    license_files=["LICENSE"],
+    classifiers=["License :: OSI Approved :: BSD License"],
     package_dir={"": "python"},
     packages=["gckmatch"],
     package_data={"gckmatch": ["py.typed", "*.pyi"]},
@@ -87,7 +89,6 @@ setup(
             "gckmatch._gckmatch",
             sources(),
             include_dirs=["."] + stb_include_dirs(),
-            libraries=["stb"],
             extra_compile_args=compile_args,
             extra_link_args=link_args,
             cxx_std=17,

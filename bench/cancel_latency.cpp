@@ -13,8 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "io/image_file.h"
 #include "matcher/matcher.h"
-#include "tools/image_file.h"
 
 namespace {
 

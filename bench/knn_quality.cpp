@@ -21,7 +21,7 @@
 #include "bench/devset.h"
 #include "bench/sampled_exact.h"
 #include "matcher/matcher.h"
-#include "tools/image_file.h"
+#include "io/image_file.h"
 
 namespace {
 

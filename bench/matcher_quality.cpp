@@ -20,8 +20,8 @@
 #include "bench/devset.h"
 #include "bench/randomized_baseline.h"
 #include "bench/sampled_exact.h"
+#include "io/image_file.h"
 #include "matcher/matcher.h"
-#include "tools/image_file.h"
 
 namespace {
 

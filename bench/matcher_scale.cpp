@@ -13,7 +13,7 @@
 #include "bench/devset.h"
 #include "bench/randomized_baseline.h"
 #include "matcher/matcher.h"
-#include "tools/image_file.h"
+#include "io/image_file.h"
 
 int main(int argc, char** argv) {
   if (argc < 3) {

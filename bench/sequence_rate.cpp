@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
+#include "io/image_file.h"
 #include "matcher/matcher.h"
 #include "matcher/sequence.h"
 #include "tools/frame_list.h"
-#include "tools/image_file.h"
 
 namespace {
 

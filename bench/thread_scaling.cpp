@@ -14,9 +14,9 @@
 #include <thread>
 #include <vector>
 
+#include "io/image_file.h"
 #include "matcher/matcher.h"
 #include "matcher/prepared.h"
-#include "tools/image_file.h"
 
 namespace {
 

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "io/image_file.h"
 #include "matcher/matcher.h"
-#include "tools/image_file.h"
 
 namespace {
 

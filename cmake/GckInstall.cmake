@@ -9,7 +9,7 @@ include(CMakePackageConfigHelpers)
 # The public headers, named one by one: images and their files, the options, the field, the match
 # calls (pairs and video) and their error. Everything else of the project is internal and stays out.
 set(GCK_PUBLIC_HEADERS matcher/image.h matcher/field.h matcher/matcher.h matcher/sequence.h
-                       tools/image_file.h)
+                       io/image_file.h)
 
 # In the tree these headers include each other as "matcher/field.h"; installed they sit side by side
 # and include each other as <gckmatch/field.h>. The installed copies are made here, in
@@ -40,19 +40,20 @@ foreach(header ${GCK_PUBLIC_HEADERS})
   endif()
 endforeach()
 
-# One archive, libgckmatch.a: the matcher's and the cores' objects and the image file reader, so the
-# exported target carries everything it needs. The reader uses the system's stb library.
+# One archive, libgckmatch.a: the matcher's, the cores' and the file reader's and writers' objects,
+# so the exported target carries everything it needs. The image coder (stb) is compiled in with
+# internal linkage: a consumer needs neither stb's headers nor its library.
 add_library(gckmatch_matcher STATIC
-  $<TARGET_OBJECTS:gck_matcher> $<TARGET_OBJECTS:gck_cores> ${PROJECT_SOURCE_DIR}/tools/image_file.cpp)
-target_include_directories(gckmatch_matcher PRIVATE ${PROJECT_SOURCE_DIR} ${STB_INCLUDE_DIRS}
-  INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
-target_link_libraries(gckmatch_matcher INTERFACE stb Threads::Threads)
+  $<TARGET_OBJECTS:gck_matcher> $<TARGET_OBJECTS:gck_cores> $<TARGET_OBJECTS:gck_io>)
+target_include_directories(gckmatch_matcher INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+target_link_libraries(gckmatch_matcher INTERFACE Threads::Threads)
 target_compile_features(gckmatch_matcher INTERFACE cxx_std_17)
 set_target_properties(gckmatch_matcher PROPERTIES OUTPUT_NAME gckmatch EXPORT_NAME matcher)
 
 install(TARGETS gckmatch_matcher EXPORT gckmatchTargets ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(TARGETS gckmatch RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(DIRECTORY ${GCK_PUBLIC_DIR} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 set(GCK_PACKAGE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/gckmatch)
 install(EXPORT gckmatchTargets NAMESPACE gckmatch:: DESTINATION ${GCK_PACKAGE_DIR})

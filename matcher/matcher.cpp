@@ -13,6 +13,8 @@ namespace {
 
 Field Run(const Image& a, const Image& b, const MatchOptions& options, bool self, Field* start) {
   CheckMatchable(a, b, options, self);
+  CheckPixels(a);
+  CheckPixels(b);
   const int32_t channels = std::max(a.channels, b.channels);
   const int32_t levels = CoarseLevels(a.rows, a.cols, b.rows, b.cols, options);
   // From a start field, no coarse level is made, and the vectors only when an anchor needs them.
@@ -57,10 +59,26 @@ void CheckStartField(const Field& start, const Image& a, const Image& b, int32_t
 
 }  // namespace
 
+void CheckPixels(const Image& image) {
+  if (image.rows < 0 || image.cols < 0 || image.pixels.size() != image.plane() * image.channels)
+    throw MatchError("a " + std::to_string(image.cols) + " x " + std::to_string(image.rows) +
+                     " image of " + std::to_string(image.channels) + " channels holds " +
+                     std::to_string(image.pixels.size()) + " bytes of pixels, not one per pixel "
+                     "and channel");
+}
+
 void CheckMatchable(const Image& a, const Image& b, const MatchOptions& options, bool self) {
   const auto fail = [](const std::string& why) { throw MatchError(why); };
+  const auto within = [&](int32_t value, int32_t low, int32_t high, const char* name) {
+    if (value < low || value > high)
+      fail(std::string(name) + " must lie in " + std::to_string(low) + ".." +
+           std::to_string(high) + ", not " + std::to_string(value));
+  };
   for (const Image* image : {&a, &b}) {
     if (image->channels != 1 && image->channels != 3) fail("images must have 1 or 3 channels");
+    if (image->rows < 0 || image->cols < 0)
+      fail("an image cannot be " + std::to_string(image->cols) + " x " +
+           std::to_string(image->rows) + " pixels");
     if (image->rows > 65535 || image->cols > 65535)
       fail("images must be at most 65535 pixels high and wide");
     if (options.width > image->rows || options.width > image->cols)
@@ -69,22 +87,23 @@ void CheckMatchable(const Image& a, const Image& b, const MatchOptions& options,
   }
   if (options.width < 1 || options.width > MaxPatchWidth(3))
     fail("patch width must lie in 1.." + std::to_string(MaxPatchWidth(3)));
-  if (options.passes < 0 || options.coarse_passes < 0 || options.mid_passes < 0 ||
-      options.levels < 0)
-    fail("the number of sweeps and levels must not be negative");
-  if (options.radius < -1 || options.coarse_radius < -1) fail("a search radius must be -1 or more");
-  if (options.kernels < 0 || options.leaf_size < 1)
-    fail("kernels must not be negative, leaves must hold an anchor");
+  // Bounds well past any useful setting, so that no setting runs without end.
+  within(options.levels, 0, 16, "levels");
+  within(options.passes, 0, kMostPasses, "passes");
+  within(options.coarse_passes, 0, kMostPasses, "coarse passes");
+  within(options.mid_passes, 0, kMostPasses, "mid passes");
+  within(options.radius, -1, 65535, "the search radius");
+  within(options.coarse_radius, -1, 65535, "the coarse search radius");
+  within(options.kernels, 0, 64, "kernels");
+  within(options.leaf_size, 1, 4096, "the leaf size");
   if (options.threads < 0 || options.threads > kMaxThreads)
     fail("threads must lie in 0.." + std::to_string(kMaxThreads) + " (0: every core)");
-  if (options.tree_level < 0 || options.tree_anchors < 0)
-    fail("the tree level and its anchors must not be negative");
-  if (options.tree_step < 1 || options.tree_step > 8) fail("the tree step must lie in 1..8");
-  if (options.entry_leaves < 0 || options.entry_leaves > 8)
-    fail("the matches whose leaves are visited must lie in 0..8");
-  if (options.leaf_tries < 0 || options.leaf_tries > 32) fail("leaf tries must lie in 0..32");
-  if (options.good_enough < 0 || options.good_enough > 255 * 255)
-    fail("the good-enough difference must lie in 0..65025");
+  within(options.tree_level, 0, 16, "the tree level");
+  within(options.tree_anchors, 0, 2147483647, "the tree's anchors");
+  within(options.tree_step, 1, 8, "the tree step");
+  within(options.entry_leaves, 0, 8, "the matches whose leaves are visited");
+  within(options.leaf_tries, 0, 32, "leaf tries");
+  within(options.good_enough, 0, 255 * 255, "the good-enough difference");
   if (options.k < 1 || options.k > 64) fail("k must lie in 1..64");
   // k distinct matches, and within one image none is the anchor itself.
   const uint64_t anchors_b = uint64_t(b.rows - options.width + 1) * (b.cols - options.width + 1);

@@ -95,8 +95,33 @@ Field MatchImages(const Image& a, const Image& b, const MatchOptions& options,
 // For every anchor of A, its k nearest other anchors of A (as MatchImages otherwise).
 Field MatchSelf(const Image& a, const MatchOptions& options, Field* start = nullptr);
 
-// Checks that match(a, b) (MatchSelf(a) when `self`, with b = a) can run with these options;
-// throws MatchError otherwise.
+// The most sweeps of a level that options may ask for.
+constexpr int32_t kMostPasses = 64;
+
+// Checks that match(a, b) (MatchSelf(a) when `self`, with b = a) can run with these options: the
+// images' sizes and channels, and every option within its range. Reads only the sizes, not the
+// pixels; throws MatchError otherwise.
 void CheckMatchable(const Image& a, const Image& b, const MatchOptions& options, bool self = false);
+
+// Throws MatchError unless the image holds one byte per pixel and channel (MatchImages, MatchSelf
+// and SequenceMatcher::Add check this too).
+void CheckPixels(const Image& image);
+
+// The memory a match of these images takes at its peak, in bytes, estimated on the safe side from
+// the sizes alone: per pixel of A and of B (of A one and a half times in a match within A)
+//   24 bytes for grey images, 72 with a colour one,
+// plus 24 bytes per match kept (anchors of A x k) and 16 MB. bench/memory_estimate measures the
+// peaks it stands for (docs/benchmarks.md): the estimate is 1.15 to 1.65 times the peak.
+uint64_t MatchMemory(const Image& a, const Image& b, const MatchOptions& options,
+                     bool self = false);
+
+// The memory this process can still take, in bytes: the least of what its address-space and data
+// limits (ulimit -v, -d) leave, of the machine's available memory and free swap, and of what its
+// control group's limit leaves. Linux's /proc and /sys tell; where they do not, that bound is
+// taken as no bound.
+uint64_t MemoryRoom();
+
+// Throws MatchError, naming both amounts, when `need` bytes exceed MemoryRoom().
+void CheckMemory(uint64_t need);
 
 }  // namespace gck

@@ -32,7 +32,16 @@ SequenceMatcher::SequenceMatcher(const MatchOptions& options, int32_t step, bool
 
 SequenceMatcher::~SequenceMatcher() = default;
 
+uint64_t SequenceMatcher::Memory(const Image& frame, const MatchOptions& options, int32_t step) {
+  // The match of a pair, and `step` - 1 more frames prepared and waiting, each costing what B
+  // adds to a match.
+  const uint64_t pair = MatchMemory(frame, frame, options);
+  const uint64_t frame_cost = pair - MatchMemory(frame, frame, options, /*self=*/true);
+  return pair + uint64_t(std::max(step - 1, 0)) * frame_cost;
+}
+
 std::optional<Field> SequenceMatcher::Add(const Image& image) {
+  CheckPixels(image);
   if (channels_ == 0) {
     CheckMatchable(image, image, options_);
     rows_ = image.rows, cols_ = image.cols, channels_ = image.channels;

@@ -28,8 +28,12 @@ class SequenceMatcher {
 
   // Takes the next frame. Returns the field from the frame `step` frames back to this one, or
   // nothing for the first `step` frames. Throws MatchError, keeping what came before, when the
-  // frame cannot be matched or differs in size or channels from the first frame.
+  // frame cannot be matched, its pixels do not fill it, or it differs in size or channels from the
+  // first frame.
   std::optional<Field> Add(const Image& frame);
+
+  // The memory a sequence of frames like this one takes at its peak, in bytes (see MatchMemory).
+  static uint64_t Memory(const Image& frame, const MatchOptions& options, int32_t step = 1);
 
  private:
   struct Frame;

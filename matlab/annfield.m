@@ -42,10 +42,10 @@ function [nnf, err] = annfield(A, B, opts)
 %
 %   Measured on the development set of 15 real pairs (docs/benchmarks.md), one thread, width 8, in
 %   Octave, against the default method and setting (time and error as ratios to its own):
-%     'matcher', quality 'high'           about 2.5 times the time, 5.5 % less error
+%     'matcher', quality 'high'           about 2 times the time, two fifths less excess error
 %     'kernels', k = 1                    about 12 times the time, 0.5 % less error
 %     'kernels', the best of its k = 4    about 8 times the time, 4 % more error
-%   The default itself takes about 0.1 s for a 0.1 MP pair and 3 s for a 4 MP one, as the
+%   The default itself takes about 0.03 s for a 0.1 MP pair and 2 s for a 4 MP one, as the
 %   command line does.
 %   What trades time for quality: quality 'high', the better trade on every pair measured; threads,
 %   which only save time; for the kernels, sweeps (each costs time; past 4 they gain under 1 % but

@@ -138,6 +138,8 @@ SweepArguments<T> ReadSweepArguments(const Call& call, int image_input, uint32_t
   const uint32_t hash_slots = FirstElement<uint16_t>(call.input(kHashSlotsInput), "nHashsNoe16u");
   const bool downward = FirstByteIsSet(call.input(kDownwardInput), "bDownwardFlag");
 
+  // A single-best sweep takes M and N from E itself, so E always holds M x N; its check below
+  // matters for the k-best sweeps, whose M and N are those of the codes of A.
   const Shape image = ShapeOf(call.input(image_input));
   const int64_t pixels_a = image.count();
   const Shape stack_a = ShapeOf(call.input(kStackAInput));

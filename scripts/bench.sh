@@ -2,7 +2,8 @@
 # The matcher's benchmarks on the development set: error and time against the exact search and the
 # randomized baseline (the held-out pairs), the k-nearest lists against the exact ones, time and
 # memory against size (one photograph's pair at 0.1 to 12 MP), thread scaling on the 4 MP pair,
-# sequence mode on the clips, and in Octave nnfield and both annfield routes against the command
+# sequence mode on the clips, the memory estimate against measured peaks, how soon a cancel or a
+# signal stops a 12 MP match, and in Octave nnfield and both annfield routes against the command
 # line (every pair).
 # Extracts the set from Debian packages into build/devset first, when it is not there yet.
 set -euo pipefail
@@ -23,5 +24,8 @@ for size in 0.1 0.4 1 4 12; do  # a fresh process each: the peak memory is the s
 done
 "$linux/bench/thread_scaling" "$devset/adwaita-4mp_a.png" "$devset/adwaita-4mp_b.png"
 "$linux/bench/sequence_rate" "$devset/clip"
+"$linux/bench/memory_estimate"
+"$linux/bench/cancel_latency" "$devset/adwaita-4mp_a.png" "$devset/adwaita-4mp_b.png"
+"$linux/bench/command_interrupt" "$devset/adwaita-4mp_a.png" "$devset/adwaita-4mp_b.png"
 octave-cli --norc --no-history --quiet --path "$root/bench" \
   --eval "annfield_routes('$devset', '$linux/tools/gckmatch', '$octave/mex')"

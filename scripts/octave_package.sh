@@ -19,7 +19,7 @@ mkdir -p "$package/src" "$package/inst"
 cp -r "$root"/{mex,bridge,matcher,projection,hashing,error,propagation} "$package/src/"
 find "$package/src" -name CMakeLists.txt -delete
 cp "$root/cmake/mex.map" "$root/packaging/octave/Makefile" "$package/src/"
-cp "$root/packaging/octave/COPYING" "$package/"
+cp "$root/LICENSE" "$package/COPYING"
 sed -e "s/@VERSION@/$version/" -e "s/@DATE@/$(date -u +%F)/" \
   "$root/packaging/octave/DESCRIPTION.in" > "$package/DESCRIPTION"
 cp "$root"/matlab/annfield.m "$root"/matlab/annfield_knn.m "$root"/matlab/help/*.m "$package/inst/"

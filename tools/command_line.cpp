@@ -13,7 +13,9 @@ const char kUsage[] =
     "       gckmatch match --self A.png [options]\n"
     "       gckmatch sequence FRAMES... [options]\n"
     "Finds for every patch of A its best match in B (or its k best, or its k nearest in A itself)\n"
-    "and writes field.npy, errors.npy, reconstruction.png and errors.png to the output folder.\n"
+    "and writes field.npy, errors.npy, reconstruction.png, errors.png and offsets.png (the\n"
+    "offsets as colours: hue the direction, saturation the length, the key beside) to the output\n"
+    "folder.\n"
     "sequence matches every frame to the next (or the one --step frames ahead) and writes each\n"
     "pair's field_I_J.npy and errors_I_J.npy (I, J: the frames' numbers from 0000, listed in\n"
     "frames.txt). FRAMES are image files, or one folder whose png and jpg files are taken in name\n"
@@ -28,7 +30,15 @@ const char kUsage[] =
     "  --quality Q     fast, default, high or best: each more accurate than the one before, for\n"
     "                  more time (docs/benchmarks.md has the measured curve)\n"
     "  --threads N     threads to use (default 0: every core); the field is the same for any N\n"
+    "  --init F.npy    match: start from that field (a field.npy for this A) instead of from\n"
+    "                  scratch; no patch ends worse than its start\n"
+    "  --init-errors E.npy\n"
+    "                  match: its errors.npy: patches whose start still measures that error\n"
+    "                  are not searched again, so re-matching after a small edit is quick\n"
     "  --step S        sequence: match each frame to the one S frames ahead (default 1)\n"
+    "  --temporal      sequence: start each pair from the pair before; after a cut, afresh\n"
+    "  --offsets       sequence: also write each pair's offsets picture, offsets_I_J.png\n"
+    "  --replace       sequence: replace the files of an earlier run in the output folder\n"
     "  -h, --help      this text\n"
     "  --version       the version of gckmatch\n";
 
@@ -87,7 +97,9 @@ bool ParseCommand(const std::vector<std::string>& args, MatchCommand* command, s
     std::string text;
     long number = 0;
     // Options of the other command.
-    if (command->sequence ? arg == "--self" || arg == "--csv" : arg == "--step") {
+    if (command->sequence
+            ? arg == "--self" || arg == "--csv" || arg == "--init" || arg == "--init-errors"
+            : arg == "--step" || arg == "--replace" || arg == "--temporal" || arg == "--offsets") {
       *error = arg + " is no option of " + args[0];
       return false;
     }
@@ -97,6 +109,16 @@ bool ParseCommand(const std::vector<std::string>& args, MatchCommand* command, s
       command->self = true;
     } else if (arg == "--csv") {
       command->csv = true;
+    } else if (arg == "--replace") {
+      command->replace = true;
+    } else if (arg == "--temporal") {
+      command->temporal = true;
+    } else if (arg == "--offsets") {
+      command->offsets = true;
+    } else if (arg == "--init") {
+      if (!value(&command->init)) return false;
+    } else if (arg == "--init-errors") {
+      if (!value(&command->init_errors)) return false;
     } else if (arg == "--out") {
       if (!value(&command->out_dir)) return false;
     } else if (arg == "-w" || arg == "--width") {
@@ -142,6 +164,10 @@ bool ParseCommand(const std::vector<std::string>& args, MatchCommand* command, s
     }
     command->frames = images;
     return true;
+  }
+  if (!command->init_errors.empty() && command->init.empty()) {
+    *error = "--init-errors needs --init beside it";
+    return false;
   }
   const size_t wanted = command->self ? 1 : 2;
   if (images.size() != wanted) {

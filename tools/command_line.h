@@ -17,6 +17,11 @@ struct MatchCommand {
   std::string image_b;  // empty with --self
   bool self = false;
   bool csv = false;
+  bool replace = false;  // sequence: replace an earlier run's files in the output folder
+  std::string init;         // match: a field.npy to start from
+  std::string init_errors;  // match: its errors.npy
+  bool temporal = false;    // sequence: each pair starts from the pair before
+  bool offsets = false;     // sequence: also offsets_I_J.png
   bool help = false;
   bool version = false;
   std::string out_dir = "gckmatch-out";

@@ -1,5 +1,7 @@
 #include "tools/output_folder.h"
 
+#include <fcntl.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <regex>
 #include <system_error>
 #include <utility>
 
@@ -18,17 +21,49 @@ namespace fs = std::filesystem;
 
 std::string Reason(int code) { return code ? std::strerror(code) : "write failed"; }
 
+// A temporary file's descriptor, and the question whether the run was stopped, which fails every
+// write after it.
+struct Sink {
+  int fd;
+  const std::function<bool()>* stopped;
+};
+
+ssize_t SinkWrite(void* cookie, const char* data, size_t size) {
+  const Sink& sink = *static_cast<Sink*>(cookie);
+  if (*sink.stopped && (*sink.stopped)()) {
+    errno = EINTR;
+    return 0;  // stdio's sign of a failed write
+  }
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t wrote = write(sink.fd, data + done, size - done);
+    if (wrote < 0 && errno == EINTR) continue;
+    if (wrote <= 0) break;
+    done += size_t(wrote);
+  }
+  return ssize_t(done);
+}
+
+int SinkClose(void* cookie) {
+  Sink* sink = static_cast<Sink*>(cookie);
+  const int closed = close(sink->fd);
+  delete sink;
+  return closed;
+}
+
 // Opens a new file named like `pattern` (ending in XXXXXX, replaced by mkstemp) for writing.
-std::FILE* OpenTemporary(std::string* pattern) {
-  const int fd = mkstemp(pattern->data());
+std::FILE* OpenTemporary(std::string* pattern, const std::function<bool()>* stopped) {
+  const int fd = mkostemp(pattern->data(), O_CLOEXEC);
   if (fd < 0) return nullptr;
   // mkstemp makes the file private; it gets the mode any new file of the user gets.
   const mode_t mask = umask(0);
   umask(mask);
   fchmod(fd, 0666 & ~mask);
-  std::FILE* file = fdopen(fd, "wb");
+  Sink* sink = new Sink{fd, stopped};
+  std::FILE* file = fopencookie(sink, "wb", {nullptr, SinkWrite, nullptr, SinkClose});
   if (!file) {
     const int code = errno;
+    delete sink;
     close(fd);
     std::remove(pattern->c_str());
     errno = code;
@@ -67,14 +102,16 @@ fs::path LinkTarget(fs::path path, std::error_code* failed) {
 
 }  // namespace
 
-OutputFolder::OutputFolder(std::string path, std::vector<std::string> known)
-    : path_(std::move(path)), known_(std::move(known)) {}
+OutputFolder::OutputFolder(std::string path, std::vector<std::string> known,
+                           std::function<bool()> stopped)
+    : path_(std::move(path)), known_(std::move(known)), stopped_(std::move(stopped)) {}
 
 OutputFolder::~OutputFolder() {
   for (const Staged& file : staged_) std::remove(file.temporary.c_str());
 }
 
-bool OutputFolder::Prepare(std::string* error) {
+bool OutputFolder::Prepare(std::string* error,
+                           const std::function<bool(const std::string&)>& ours) {
   std::error_code made;
   fs::create_directories(path_, made);
   if (made || !fs::is_directory(path_, made)) {
@@ -82,8 +119,21 @@ bool OutputFolder::Prepare(std::string* error) {
              "': " + (made ? made.message() : std::string("it is a file"));
     return false;
   }
-  std::string probe = (fs::path(path_) / ".gckmatch-probe-XXXXXX").string();
-  std::FILE* file = OpenTemporary(&probe);
+  // The temporaries of a run killed on its way: ".NAME.gckmatch-XXXXXX", of an output or the probe.
+  const std::regex temporary("\\.(.+)\\.gckmatch-[A-Za-z0-9]{6}");
+  std::error_code failed;
+  for (fs::directory_iterator entry(path_, failed), end; !failed && entry != end;
+       entry.increment(failed)) {
+    std::smatch name;
+    const std::string file = entry->path().filename().string();
+    if (!std::regex_match(file, name, temporary) || !entry->is_regular_file(failed)) continue;
+    if (name[1] == "probe" ||
+        std::find(known_.begin(), known_.end(), name[1]) != known_.end() || (ours && ours(name[1])))
+      fs::remove(entry->path(), failed);
+  }
+  std::string probe = (fs::path(path_) / ".probe.gckmatch-XXXXXX").string();
+  const std::function<bool()> never;
+  std::FILE* file = OpenTemporary(&probe, &never);
   int code = errno;
   bool ok = file && WriteAndClose(
                         file, [](std::FILE* f) { return std::fputc('\n', f) != EOF; }, &code);
@@ -94,26 +144,30 @@ bool OutputFolder::Prepare(std::string* error) {
 
 bool OutputFolder::Write(const std::string& name, const std::function<bool(std::FILE*)>& write,
                          std::string* error) {
-  const std::string shown = (fs::path(path_) / name).string();
+  const fs::path place = fs::path(path_) / name;
+  if (stopped_ && stopped_()) {
+    *error = "stopped before '" + place.string() + "' was written";
+    return false;
+  }
   std::error_code failed;
-  const fs::path target = LinkTarget(fs::path(path_) / name, &failed);
+  fs::path target = LinkTarget(place, &failed);
   const int link_error = failed.value();
   const fs::file_status status = fs::status(target, failed);
+  // A pipe, device or socket (or a link to one) gives way to a file: writing into it could block
+  // for ever or go nowhere.
+  if (!target.empty() && fs::exists(status) && !fs::is_regular_file(status) &&
+      !fs::is_directory(status))
+    target = place;
   int code = 0;
   bool ok = false;
   if (target.empty()) {
     code = link_error;
   } else if (fs::is_directory(status)) {
     code = EISDIR;
-  } else if (fs::exists(status) && !fs::is_regular_file(status)) {
-    // A device or a pipe cannot be renamed onto; it takes the bytes as they come.
-    std::FILE* file = std::fopen(target.c_str(), "wb");
-    code = errno;
-    ok = file && WriteAndClose(file, write, &code);
   } else {
     std::string temporary =
-        (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
-    std::FILE* file = OpenTemporary(&temporary);
+        (target.parent_path() / ("." + target.filename().string() + ".gckmatch-XXXXXX")).string();
+    std::FILE* file = OpenTemporary(&temporary, &stopped_);
     code = errno;
     ok = file && WriteAndClose(file, write, &code);
     if (ok) {
@@ -123,7 +177,7 @@ bool OutputFolder::Write(const std::string& name, const std::function<bool(std::
     }
   }
   if (!ok) {
-    *error = "cannot write '" + shown + "': " + Reason(code);
+    *error = "cannot write '" + place.string() + "': " + Reason(code);
     return false;
   }
   written_.push_back(name);
@@ -131,6 +185,10 @@ bool OutputFolder::Write(const std::string& name, const std::function<bool(std::
 }
 
 bool OutputFolder::Commit(std::string* error) {
+  if (stopped_ && stopped_()) {
+    *error = "stopped before the outputs took their names";
+    return false;
+  }
   while (!staged_.empty()) {
     const Staged& file = staged_.front();
     if (std::rename(file.temporary.c_str(), file.final.c_str()) != 0) {

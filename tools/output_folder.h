@@ -1,8 +1,9 @@
 #pragma once
 // The output folder of one run. Each file is written under a hidden temporary name beside its final
-// name; only once every file is written do they all take their names. A failed run leaves the
-// folder as the run before left it, and a finished run leaves no file of an earlier run beside its
-// own.
+// name; only once every file is written do they all take their names. A failed or interrupted run
+// leaves the folder as the run before left it, and a finished run leaves no file of an earlier run
+// beside its own. Outputs are regular files: a pipe, device or socket in an output's place (or at
+// the end of its link) is replaced, never written into.
 
 #include <cstdio>
 #include <functional>
@@ -13,19 +14,22 @@ namespace gck {
 
 class OutputFolder {
  public:
-  // `known` are the names any run may write; Commit removes those this run did not write.
-  OutputFolder(std::string path, std::vector<std::string> known);
+  // `known` are the names any run may write; Commit removes those this run did not write. Once
+  // `stopped` returns true, writes fail and nothing more takes its name.
+  OutputFolder(std::string path, std::vector<std::string> known,
+               std::function<bool()> stopped = nullptr);
   ~OutputFolder();  // removes the temporary files of a run that did not commit
   OutputFolder(const OutputFolder&) = delete;
   OutputFolder& operator=(const OutputFolder&) = delete;
 
-  // Makes the folder if needed and writes and removes a probe file in it, so that a folder the run
-  // cannot write to is named before any work.
-  bool Prepare(std::string* error);
+  // Makes the folder if needed, removes the temporary files that an earlier run killed on its way
+  // left (those of names `ours` accepts), and writes and removes a probe file in it, so that a
+  // folder the run cannot write to is named before any work.
+  bool Prepare(std::string* error, const std::function<bool(const std::string&)>& ours = nullptr);
 
-  // Writes file `name` through `write`, which returns false when it cannot produce the contents.
-  // A name that is (a link to) a device or a pipe is written straight into; any other file goes to
-  // a temporary name until Commit. Every write and the close are checked.
+  // Writes file `name` through `write`, which returns false when it cannot produce the contents,
+  // to a temporary name until Commit. Every write and the close are checked; once stopped, nothing
+  // is begun.
   bool Write(const std::string& name, const std::function<bool(std::FILE*)>& write,
              std::string* error);
 
@@ -39,6 +43,7 @@ class OutputFolder {
   };
   std::string path_;
   std::vector<std::string> known_;
+  std::function<bool()> stopped_;
   std::vector<std::string> written_;
   std::vector<Staged> staged_;
 };

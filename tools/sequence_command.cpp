@@ -5,9 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "io/image_file.h"
+#include "io/offsets_picture.h"
 #include "matcher/sequence.h"
 #include "tools/frame_list.h"
-#include "tools/image_file.h"
+#include "tools/interruption.h"
+#include "tools/match_command.h"
 #include "tools/progress_meter.h"
 #include "tools/sequence_folder.h"
 
@@ -54,37 +57,46 @@ int RunSequence(const MatchCommand& command) {
   if (frames.size() <= step)
     return Fail(std::to_string(frames.size()) + " frames are too few for --step " +
                 std::to_string(step) + ": it needs at least " + std::to_string(step + 1));
+  if (!ListableFrameNames(frames, &error)) return Fail(error);
   // The folder is checked before the work, which can take hours.
-  SequenceFolder out(command.out_dir, frames.size());
-  if (!out.Prepare(&error) || !out.WriteFrameList(frames, &error)) return Fail(error);
+  SequenceFolder out(command.out_dir, frames, [] { return Interruption() != 0; });
+  if (!out.Prepare(command.replace, &error)) return Fail(error);
 
-  SequenceMatcher matcher(command.options, command.step);
+  MatchOptions options = command.options;
+  options.cancelled = [] { return Interruption() != 0; };
+  SequenceMatcher matcher(options, command.step, command.temporal);
   ProgressMeter progress(frames.size(), stderr);
   std::vector<Pair> pairs;
   Field last;  // the size of the fields, for the summary
-  // A bad frame ends the run; the pairs before it stay, those of an earlier run go.
+  // A bad frame or a signal ends the run; the pairs before it stay.
   const auto stop = [&](const std::string& why) {
     progress.Finish();
-    std::string removal;
-    Fail(out.RemoveEarlierPairs(&removal) ? why : why + "\ngckmatch: " + removal);
-    if (!pairs.empty())
+    if (!why.empty()) Fail(why);
+    if (out.pairs_written() > 0)
       std::fprintf(stderr, "gckmatch: the fields of the pairs before it are in %s\n",
                    out.path().c_str());
-    return 1;
+    return why.empty() ? kInterrupted : 1;
   };
   for (size_t i = 0; i < frames.size(); ++i) {
+    if (Interruption()) return stop("");
     Image frame;
     if (!ReadImage(frames[i], &frame, &error)) return stop(error);
     std::optional<Field> field;
     try {
+      if (i == 0) CheckMemory(SequenceMatcher::Memory(frame, options, command.step));
       field = matcher.Add(frame);
     } catch (const MatchError& e) {
       return stop("cannot match '" + frames[i] + "': " + e.what());
+    } catch (const MatchCancelled&) {
+      return stop("");
     }
     std::string note;
     if (field) {
       const Pair pair{i - step, i, field->MeanRmsError()};
-      if (!out.WritePair(pair.from, pair.to, *field, &error)) return stop(error);
+      const Image offsets =
+          command.offsets ? OffsetsPicture(*field, frame.rows, frame.cols) : Image();
+      if (!out.WritePair(pair.from, pair.to, *field, command.offsets ? &offsets : nullptr, &error))
+        return stop(Interruption() ? "" : error);
       pairs.push_back(pair);
       last = Field{field->rows, field->cols, field->k, field->width, field->channels, {}, {}, {}};
       char text[96];
@@ -96,7 +108,6 @@ int RunSequence(const MatchCommand& command) {
     progress.Update(i + 1, note);
   }
   progress.Finish();
-  if (!out.RemoveEarlierPairs(&error)) return Fail(error);
   PrintSummary(pairs, last, out, progress, frames.size());
   return 0;
 }

@@ -1,7 +1,8 @@
 function install_package_and_match(tarball, data, out)
   % Installs the gckmatch package into a prefix beside `out` (nothing outside it), loads it, checks
-  % that its functions and their help come from there, and saves annfield's field (nnfield's) on
-  % the bundled pair and the package's version to `out`. Run in an Octave of its own by test_install.
+  % that its functions and their help come from there and that pkg describes it, and saves
+  % annfield's field (nnfield's) on the bundled pair, the package's version and its COPYING to
+  % `out`. Run in an Octave of its own by test_install.
   prefix = fullfile(fileparts(out), 'prefix');
   mkdir(prefix);
   pkg('prefix', fullfile(prefix, 'share'), fullfile(prefix, 'lib'));
@@ -20,5 +21,8 @@ function install_package_and_match(tarball, data, out)
                         imread(fullfile(data, 'motorcycle_right.png')));
   installed = pkg('list', 'gckmatch');
   version = installed{1}.version;
-  save('-binary', out, 'nnf', 'err', 'version');
+  description = evalc('pkg(''describe'', ''-verbose'', ''gckmatch'')');
+  assert(~isempty(strfind(description, 'annfield_knn')), 'pkg describe says: %s', description);
+  copying = fileread(fullfile(installed{1}.dir, 'packinfo', 'COPYING'));
+  save('-binary', out, 'nnf', 'err', 'version', 'copying');
 end

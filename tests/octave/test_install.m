@@ -78,7 +78,7 @@ end
 
 function the_octave_package_installs_and_matches_the_bundled_pair
   % The package made by scripts/octave_package.sh, installed into a prefix of its own by another
-  % Octave, gives annfield's field on the bundled pair and reports the project's version.
+  % Octave, gives annfield's field on the bundled pair and reports the project's version and licence.
   stage = tempname();
   mkdir(stage);
   cleanup = onCleanup(@() remove_folder(stage));
@@ -96,6 +96,7 @@ function the_octave_package_installs_and_matches_the_bundled_pair
   cmake = fileread(fullfile(repository, 'CMakeLists.txt'));
   version = regexp(cmake, 'project\(gckmatch VERSION ([0-9.]+)', 'tokens', 'once');
   assert(strcmp(got.version, version{1}), 'package version %s, project %s', got.version, version{1});
+  assert(strcmp(got.copying, fileread(fullfile(repository, 'LICENSE'))), 'the package has another licence');
   addpath(fullfile(repository, 'matlab'));
   data = fullfile(repository, 'data');
   [nnf, err] = annfield(imread(fullfile(data, 'motorcycle_left.png')), ...

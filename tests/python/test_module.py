@@ -1,8 +1,12 @@
-import _thread
+import ctypes
 import multiprocessing
+import os
+import resource
+import signal
 import subprocess
-import threading
+import sys
 from concurrent.futures import ThreadPoolExecutor
+from importlib.metadata import metadata
 
 import numpy as np
 import pytest
@@ -50,6 +54,7 @@ def test_field_equals_command_line(pair, command_line, tmp_path, arguments, opti
     assert np.array_equal(field.reconstruct(a if self else b), rebuilt)
     version = subprocess.run([command_line, "--version"], capture_output=True, text=True).stdout
     assert version.strip() == f"gckmatch {gckmatch.__version__}"
+    assert metadata("gckmatch")["License"] == "BSD-3-Clause"
 
 
 def test_grey_colour_layouts_k_and_self(pair):
@@ -98,22 +103,72 @@ def test_bad_arrays_are_value_errors(pair):
                      lambda: gckmatch.match_self(image)):
             with pytest.raises(ValueError, match=message.strip()):
                 call()
-    bad_options = {
-        "k must lie in 1..64": {"k": 0},
-        "patch width must lie": {"width": 0},
-        "quality must be 'fast', 'default', 'high' or 'best', not 'finest'": {"quality": "finest"},
-        "threads must not be negative": {"threads": -1},
-    }
-    for message, options in bad_options.items():
-        with pytest.raises(gckmatch.MatchError, match=message):
+    # Every value out of the matcher's range is a MatchError, however large; what is no whole
+    # number (a bool, a float) a TypeError.
+    bad_options = [
+        ("k must lie in 1..64", {"k": 0}), ("k must lie in 1..64", {"k": 2**31}),
+        ("patch width must lie in 1..104", {"width": 0}),
+        ("patch width must lie in 1..104", {"width": 2**31}),
+        ("quality must be 'fast', 'default', 'high' or 'best', not 'finest'", {"quality": "finest"}),
+        ("threads must lie in 0..1024", {"threads": -1}),
+        ("threads must lie in 0..1024", {"threads": 2**31}),
+        ("seed must lie in 0..2", {"seed": -1}), ("seed must lie in 0..2", {"seed": 2**64}),
+    ]
+    for message, options in bad_options:
+        for call in (lambda: gckmatch.match(a, b, **options),
+                     lambda: gckmatch.match_self(a, **options)):
+            with pytest.raises(gckmatch.MatchError, match=message):
+                call()
+    for options in ({"width": True}, {"k": 2.0}, {"seed": "1"}, {"progress": 1}):
+        with pytest.raises(TypeError):
             gckmatch.match(a, b, **options)
+    assert gckmatch.match(a[:40, :50], b, width=np.int64(5)).width == 5
     with pytest.raises(ValueError, match="too few patches for k = 1"):
         gckmatch.match_self(a[:8, :8])
     field = gckmatch.match(a, b)
     with pytest.raises(ValueError, match="does not fit in a 100 x 100 image"):
         field.reconstruct(b[:100, :100])
-    with pytest.raises(OSError, match="cannot open"):
+    # Positions are whole numbers inside B, never wrapped or rounded into it.
+    rebuilt = field.reconstruct(b)
+    wide = gckmatch.Field(field.rows.astype(np.int64), field.cols, field.errors, field.width)
+    assert np.array_equal(wide.reconstruct(b), rebuilt)
+    for rows, message in ((field.rows + np.int64(2**32), "holds 42949"),
+                          (field.rows + 0.7, "must hold whole numbers, not float64")):
+        with pytest.raises(gckmatch.MatchError, match=message):
+            gckmatch.Field(rows, field.cols, field.errors, field.width).reconstruct(b)
+
+
+def test_image_files_by_any_name_and_their_faults(tmp_path):
+    image = gckmatch.read_image(LEFT)
+    # Names as the file system holds them: bytes, paths, and bytes that are no UTF-8.
+    odd = os.fsencode(tmp_path) + b"/\xff\xfe.png"
+    with open(odd, "wb") as copy:
+        copy.write(LEFT.read_bytes())
+    for name in (odd, tmp_path / os.fsdecode(b"\xff\xfe.png"), os.fsencode(LEFT)):
+        assert np.array_equal(gckmatch.read_image(name), image)
+    with pytest.raises(ValueError, match="embedded null byte"):
+        gckmatch.read_image(f"{LEFT}\0/no/such.png")
+    with pytest.raises(OSError, match="cannot open .*missing.png': no such file"):
         gckmatch.read_image(LEFT.with_name("missing.png"))
+    # A critical chunk of a type named by bytes that are no letters, after the header.
+    png = LEFT.read_bytes()
+    (tmp_path / "chunk.png").write_bytes(png[:33] + b"\0\0\0\0\xc0\xc1\xc2\xc3\0\0\0\0" + png[33:])
+    with pytest.raises(OSError, match="chunk.png': not a valid PNG"):
+        gckmatch.read_image(tmp_path / "chunk.png")
+    with pytest.raises(OSError, match="\udcff\udcfe.png': no such file"):
+        gckmatch.read_image(os.fsencode(tmp_path) + b"/missing/\xff\xfe.png")
+
+
+def test_a_match_larger_than_the_memory_left_is_refused():
+    """Under an address-space limit, a match too large for it is a MatchError naming the need,
+    before any pixel is copied (the image is one zero, broadcast)."""
+    program = ("import numpy as np, gckmatch\n"
+               "huge = np.broadcast_to(np.zeros((1, 1), np.uint8), (8000, 8000))\n"
+               "gckmatch.match(huge, huge)\n")
+    limit = lambda: resource.setrlimit(resource.RLIMIT_AS, (3 << 30, 3 << 30))
+    run = subprocess.run([sys.executable, "-c", program], capture_output=True, text=True,
+                         preexec_fn=limit)
+    assert "gckmatch._gckmatch.MatchError: the match needs about 4.3 GB of memory" in run.stderr
 
 
 def test_threads_match_at_once_as_one_after_another(pair):
@@ -125,13 +180,23 @@ def test_threads_match_at_once_as_one_after_another(pair):
     assert all(same_field(x, y) for x, y in zip(serial, together))
 
 
-def test_ctrl_c_cancels_a_match(pair):
-    large = np.tile(pair[0], (3, 3, 1))
-    timer = threading.Timer(0.1, _thread.interrupt_main)
-    timer.start()
-    with pytest.raises(KeyboardInterrupt):
-        gckmatch.match(large, large[::-1], quality="high")
-    timer.join()
+def test_ctrl_c_stops_a_match_at_its_next_check(pair):
+    """Ctrl-C arriving while a match runs stops it before its next level ends, through the
+    module's own check for signals. The interrupt is tripped from C by the match's first progress
+    call, so that no Python code (which would take it at once) runs between it and that check;
+    the wakeup pipe counts the progress calls, one for a match that stopped in time."""
+    calls = []
+    gckmatch.match(pair[0], pair[1], progress=lambda done, total: calls.append((done, total)))
+    assert calls == [(0, 2), (1, 2), (2, 2)]
+    tripped, wakeup = os.pipe()
+    os.set_blocking(wakeup, False)
+    previous = signal.set_wakeup_fd(wakeup)
+    try:
+        with pytest.raises(KeyboardInterrupt):
+            gckmatch.match(pair[0], pair[1], progress=ctypes.pythonapi.PyErr_SetInterrupt)
+    finally:
+        signal.set_wakeup_fd(previous)
+    assert os.read(tripped, 64).count(signal.SIGINT) == 1
 
 
 def _best_rows(images):
@@ -145,3 +210,33 @@ def test_a_pool_forked_after_a_threaded_match_matches(pair):
         # The timeout only keeps a hang from blocking the suite; it never races a working match.
         rows = pool.map_async(_best_rows, [pair, pair]).get(timeout=600)
     assert all(np.array_equal(r, parent.rows) for r in rows)
+
+
+def test_a_start_field_is_no_worse_and_a_bad_one_is_refused(pair):
+    a, b = pair[0][:120, :150], pair[1][:110, :140]
+    first = gckmatch.match(a, b, k=2, width=6)
+    for init in (first, (first.rows, first.cols), (first.rows, first.cols, first.errors)):
+        again = gckmatch.match(a, b, k=2, width=6, init=init)
+        assert (again.errors[..., 0] <= first.errors[..., 0]).all()
+        assert np.allclose(again.errors, exact_errors(a, b, again))
+    bad_rows = first.rows.copy()
+    bad_rows[3, 4, 1] = 200
+    for init, kind in [((first.rows[:-1], first.cols[:-1]), gckmatch.MatchError),
+                       ((bad_rows, first.cols), gckmatch.MatchError),
+                       ((first.rows + 0.5, first.cols), gckmatch.MatchError),
+                       ((first.rows, first.cols[..., :1]), gckmatch.MatchError),
+                       ((first.rows, first.cols, first.rows), gckmatch.MatchError),
+                       (5, TypeError)]:
+        with pytest.raises(kind):
+            gckmatch.match(a, b, k=2, width=6, init=init)
+    with pytest.raises(gckmatch.MatchError, match="start field has"):
+        gckmatch.match(a[:-1], b, width=6, init=first)
+
+
+def test_offsets_image_is_the_command_lines_picture(pair, command_line, tmp_path):
+    field = gckmatch.match(*pair)
+    picture = field.offsets_image()
+    subprocess.run([command_line, "match", LEFT, RIGHT, "--out", tmp_path], check=True,
+                   capture_output=True)
+    assert np.array_equal(picture, gckmatch.read_image(tmp_path / "offsets.png"))
+    assert picture.shape[0] == pair[0].shape[0] and picture.shape[1] > pair[0].shape[1]

@@ -1,4 +1,4 @@
-#include "tools/offsets_picture.h"
+#include "io/offsets_picture.h"
 
 #include <gtest/gtest.h>
 

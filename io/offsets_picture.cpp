@@ -1,7 +1,9 @@
-#include "tools/offsets_picture.h"
+#include "io/offsets_picture.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <vector>
 
 namespace gck {
 namespace {
@@ -49,13 +51,22 @@ Image OffsetsPicture(const Field& field, int32_t rows, int32_t cols) {
     const size_t e = (size_t(r) + size_t(c) * field.rows) * field.k;
     *down = field.match_rows[e] - r, *right = field.match_cols[e] - c;
   };
-  double longest = 0;
+  // Full saturation from the length that 95 % of the offsets stay within: the few far jumps of a
+  // field would otherwise leave the rest pale.
+  std::vector<double> lengths;
+  lengths.reserve(field.anchors());
   for (int32_t c = 0; c < field.cols; ++c)
     for (int32_t r = 0; r < field.rows; ++r) {
       int32_t down, right;
       offset(r, c, &down, &right);
-      longest = std::max(longest, std::hypot(double(down), double(right)));
+      lengths.push_back(std::hypot(double(down), double(right)));
     }
+  double longest = 0;
+  if (!lengths.empty()) {
+    const auto at = lengths.begin() + std::ptrdiff_t(0.95 * double(lengths.size() - 1));
+    std::nth_element(lengths.begin(), at, lengths.end());
+    longest = *at > 0 ? *at : *std::max_element(lengths.begin(), lengths.end());
+  }
   if (field.rows > 0 && field.cols > 0)
     for (int32_t c = 0; c < cols; ++c)
       for (int32_t r = 0; r < rows; ++r) {

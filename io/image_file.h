@@ -9,10 +9,12 @@
 namespace gck {
 
 // Reads a PNG or JPEG file (any bit depth; an alpha channel is dropped, grey stays one channel).
-// Returns false with a message naming the file when it cannot be read or is no image.
+// The file is read once, front to back, so a pipe or /dev/stdin serves as well as a file. Returns
+// false with a message naming the file when it cannot be read or is no such image.
 bool ReadImage(const std::string& path, Image* image, std::string* error);
 
-// Writes a 1- or 3-channel image as PNG. Returns false when it cannot be encoded or written.
+// Writes a 1- or 3-channel image of at least one pixel as PNG. Returns false, writing nothing, for
+// any other image (or pixels that do not match its size), and false when a write fails.
 bool WritePng(std::FILE* file, const Image& image);
 
 }  // namespace gck
