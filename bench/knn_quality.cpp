@@ -20,8 +20,8 @@
 
 #include "bench/devset.h"
 #include "bench/sampled_exact.h"
-#include "matcher/matcher.h"
 #include "io/image_file.h"
+#include "matcher/matcher.h"
 
 namespace {
 
@@ -32,8 +32,9 @@ constexpr int32_t kWidth = 8;
 constexpr int32_t kSample = 2000;
 
 // The exact costs of the sample, kept beside the pair so that later runs skip the search.
-std::vector<uint32_t> ExactCosts(const std::string& cache, const Image& a, const Image& b, int32_t k,
-                                 bool self, const std::vector<uint32_t>& anchors, const Field& hint) {
+std::vector<uint32_t> ExactCosts(const std::string& cache, const Image& a, const Image& b,
+                                 int32_t k, bool self, const std::vector<uint32_t>& anchors,
+                                 const Field& hint) {
   std::vector<uint32_t> costs(anchors.size() * k);
   std::ifstream in(cache, std::ios::binary);
   if (in.read(reinterpret_cast<char*>(costs.data()), costs.size() * sizeof(uint32_t)) &&
@@ -51,7 +52,8 @@ struct Scores {
   size_t zeros = 0, zeros_found = 0;
 };
 
-Scores Score(const Field& field, const std::vector<uint32_t>& anchors, const std::vector<uint32_t>& exact) {
+Scores Score(const Field& field, const std::vector<uint32_t>& anchors,
+             const std::vector<uint32_t>& exact) {
   const int32_t k = field.k;
   Scores scores;
   std::vector<double> listed(k + 1), truth(k + 1);
@@ -61,7 +63,8 @@ Scores Score(const Field& field, const std::vector<uint32_t>& anchors, const std
     size_t listed_zeros = 0, exact_zeros = 0;
     for (int32_t s = 0; s < k; ++s) {
       const double error = field.errors[size_t(anchors[i]) * k + s];
-      const double cost = std::round(error * error);  // sums of squares below 2^24 are exact in float
+      // Sums of squares below 2^24 are exact in a float's square.
+      const double cost = std::round(error * error);
       true_entries += cost <= e[k - 1];
       listed_zeros += cost == 0;
       exact_zeros += e[s] == 0;
@@ -72,7 +75,8 @@ Scores Score(const Field& field, const std::vector<uint32_t>& anchors, const std
     scores.zeros_found += std::min(listed_zeros, exact_zeros);
   }
   scores.recall = double(true_entries) / double(anchors.size() * k);
-  for (int32_t s = 0; s <= k; ++s) scores.rank_ratio.push_back(truth[s] > 0 ? listed[s] / truth[s] : 1);
+  for (int32_t s = 0; s <= k; ++s)
+    scores.rank_ratio.push_back(truth[s] > 0 ? listed[s] / truth[s] : 1);
   return scores;
 }
 
@@ -114,7 +118,8 @@ int main(int argc, char** argv) {
   size_t zeros = 0, zeros_found = 0;
   for (const gck::DevsetPair& pair : pairs) {
     Image a, b;
-    if (!gck::ReadImage(pair.file_a, &a, &error) || (!self && !gck::ReadImage(pair.file_b, &b, &error))) {
+    if (!gck::ReadImage(pair.file_a, &a, &error) ||
+        (!self && !gck::ReadImage(pair.file_b, &b, &error))) {
       std::fprintf(stderr, "%s\n", error.c_str());
       return 1;
     }
@@ -130,15 +135,16 @@ int main(int argc, char** argv) {
       gck::TimeInto([&] { return run(k); }, &lists);
     }
     const std::vector<uint32_t> sample = gck::SampleAnchors(a, kWidth, kSample, 11);
-    const std::string cache = std::string(argv[1]) + "/" + pair.name + (self ? ".self" : "") +
-                              ".k" + std::to_string(k);
+    const std::string cache =
+        std::string(argv[1]) + "/" + pair.name + (self ? ".self" : "") + ".k" + std::to_string(k);
     const std::vector<uint32_t> exact =
         ExactCosts(cache, a, self ? a : b, k, self, sample, lists.field);
     const Scores scores = Score(lists.field, sample, exact);
     const double time = lists.seconds / one.seconds;
     std::printf("%-20s %7.3f", pair.name.c_str(), scores.recall);
     for (int32_t s = 0; s < k; ++s) std::printf(" %9.4f", scores.rank_ratio[s]);
-    std::printf(" %9.4f %5zu/%-5zu %9.2f\n", scores.rank_ratio[k], scores.zeros_found, scores.zeros, time);
+    std::printf(" %9.4f %5zu/%-5zu %9.2f\n", scores.rank_ratio[k], scores.zeros_found, scores.zeros,
+                time);
     std::fflush(stdout);
     recall_sum += scores.recall, all_sum += scores.rank_ratio[k], time_sum += time;
     for (int32_t s = 0; s < k; ++s) rank_sum[s] += scores.rank_ratio[s];
@@ -146,11 +152,11 @@ int main(int argc, char** argv) {
     zeros += scores.zeros, zeros_found += scores.zeros_found;
   }
   const double n = double(std::max<size_t>(1, pairs.size()));
-  std::printf("\nmeans over the %zu pairs: recall %.3f (lowest %.3f, %s), error / exact", pairs.size(),
-              recall_sum / n, lowest, lowest_name.c_str());
+  std::printf("\nmeans over the %zu pairs: recall %.3f (lowest %.3f, %s), error / exact",
+              pairs.size(), recall_sum / n, lowest, lowest_name.c_str());
   for (int32_t s = 0; s < k; ++s) std::printf(" %.4f", rank_sum[s] / n);
-  std::printf(", all ranks %.4f; zero-distance entries found %zu of %zu (%.1f %%); time / k=1 %.2f\n",
-              all_sum / n, zeros_found, zeros, zeros ? 100.0 * zeros_found / zeros : 100.0,
-              time_sum / n);
+  std::printf(
+      ", all ranks %.4f; zero-distance entries found %zu of %zu (%.1f %%); time / k=1 %.2f\n",
+      all_sum / n, zeros_found, zeros, zeros ? 100.0 * zeros_found / zeros : 100.0, time_sum / n);
   return 0;
 }

@@ -103,11 +103,14 @@ int main(int argc, char** argv) {
     for (int n = 1; std::getline(tries, entry, ';'); ++n) {
       // "[label:]key=value,...", each a variation of the default.
       const size_t colon = entry.find(':');
-      const std::string label = colon == std::string::npos ? "try" + std::to_string(n) : entry.substr(0, colon);
+      const std::string label =
+          colon == std::string::npos ? "try" + std::to_string(n) : entry.substr(0, colon);
       gck::MatchOptions options;
       options.width = kWidth;
       options.threads = 1;
-      if (!gck::ApplySettings(entry.substr(colon == std::string::npos ? 0 : colon + 1).c_str(), &options)) return 2;
+      if (!gck::ApplySettings(entry.substr(colon == std::string::npos ? 0 : colon + 1).c_str(),
+                              &options))
+        return 2;
       methods.push_back({label, [options](const Image& a, const Image& b) {
                            return gck::MatchImages(a, b, options);
                          }});
@@ -155,12 +158,14 @@ int main(int argc, char** argv) {
     }
     std::fflush(stdout);
   }
-  std::printf("\nmeans over the %zu pairs (time/base5: the mean of the per-pair ratios)\n", pairs.size());
+  std::printf("\nmeans over the %zu pairs (time/base5: the mean of the per-pair ratios)\n",
+              pairs.size());
   std::printf("%-8s %10s %10s %10s %18s %14s\n", "method", "err/exact", "time/base5", "speed",
               "worst err - base5", "pairs > +0.02");
   for (const Method& method : methods) {
     const std::vector<double>& worse = worse_than_reference[method.name];
-    const auto beyond = std::count_if(worse.begin(), worse.end(), [](double d) { return d > 0.02; });
+    const auto beyond =
+        std::count_if(worse.begin(), worse.end(), [](double d) { return d > 0.02; });
     const auto worst = std::max_element(worse.begin(), worse.end()) - worse.begin();
     std::printf("%-8s %10.4f %10.3f %10.2f %+11.4f %-6s %14d\n", method.name.c_str(),
                 Mean(error_ratios[method.name]), Mean(time_ratios[method.name]),

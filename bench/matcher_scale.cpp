@@ -12,8 +12,8 @@
 
 #include "bench/devset.h"
 #include "bench/randomized_baseline.h"
-#include "matcher/matcher.h"
 #include "io/image_file.h"
+#include "matcher/matcher.h"
 
 int main(int argc, char** argv) {
   if (argc < 3) {
@@ -39,9 +39,11 @@ int main(int argc, char** argv) {
               argv[1], pixels / 2e6, match.seconds, 1e6 * match.seconds / patches,
               match.field.MeanRmsError(), double(usage.ru_maxrss) * 1024 / pixels);
   if (baseline) {
-    const gck::Timed base = gck::Time([&] { return gck::RandomizedBaseline(a, b, 8, 5, 1); }, small);
+    const gck::Timed base =
+        gck::Time([&] { return gck::RandomizedBaseline(a, b, 8, 5, 1); }, small);
     std::printf("  base-5 %8.3f s %6.3f us/patch  error %.4f  time/base-5 %.3f", base.seconds,
-                1e6 * base.seconds / patches, base.field.MeanRmsError(), match.seconds / base.seconds);
+                1e6 * base.seconds / patches, base.field.MeanRmsError(),
+                match.seconds / base.seconds);
   }
   std::printf("\n");
   return 0;

@@ -25,7 +25,8 @@ InterleavedImage Interleave(const Image& image) {
 Image Deinterleave(const InterleavedImage& image) {
   Image out = BlankImage(image.rows, image.cols, image.channels);
   for (int32_t k = 0; k < image.channels; ++k)
-    for (size_t p = 0; p < out.plane(); ++p) out.pixels[k * out.plane() + p] = image.bytes[p * image.channels + k];
+    for (size_t p = 0; p < out.plane(); ++p)
+      out.pixels[k * out.plane() + p] = image.bytes[p * image.channels + k];
   return out;
 }
 
@@ -83,8 +84,9 @@ uint32_t Ssd8x8x3(const uint8_t* a, size_t stride_a, const uint8_t* b, size_t st
   for (int32_t c = 0; c < 8; c += 2) {
     __m128i sum = Squares16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a)),
                             _mm_loadu_si128(reinterpret_cast<const __m128i*>(b)));
-    sum = _mm_add_epi32(sum, Squares16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + stride_a)),
-                                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + stride_b))));
+    sum = _mm_add_epi32(sum,
+                        Squares16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + stride_a)),
+                                  _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + stride_b))));
     sum = _mm_add_epi32(sum, Squares16(Load8x2(a + 16, stride_a), Load8x2(b + 16, stride_b)));
     a += 2 * stride_a, b += 2 * stride_b;
     total += Total(sum);
@@ -112,7 +114,8 @@ uint32_t Ssd8x8x1(const uint8_t* a, size_t stride_a, const uint8_t* b, size_t st
 inline __m128i Load12(const uint8_t* p) {
   int32_t last;
   std::memcpy(&last, p + 8, 4);
-  return _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), _mm_cvtsi32_si128(last));
+  return _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)),
+                            _mm_cvtsi32_si128(last));
 }
 
 uint32_t Ssd4x4x3(const uint8_t* a, size_t stride_a, const uint8_t* b, size_t stride_b) {
@@ -152,8 +155,9 @@ __attribute__((target("avx2"))) uint32_t Ssd8x8x3Avx2(const uint8_t* a, size_t s
   for (int32_t c = 0; c < 8; c += 2) {
     __m256i sum = Squares32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a)),
                             _mm_loadu_si128(reinterpret_cast<const __m128i*>(b)));
-    sum = _mm256_add_epi32(sum, Squares32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + stride_a)),
-                                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + stride_b))));
+    sum = _mm256_add_epi32(
+        sum, Squares32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + stride_a)),
+                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + stride_b))));
     sum = _mm256_add_epi32(sum, Squares32(Load8x2(a + 16, stride_a), Load8x2(b + 16, stride_b)));
     a += 2 * stride_a, b += 2 * stride_b;
     total += Total256(sum);

@@ -150,7 +150,8 @@ MatchOptions QualityOptions(Quality quality) {
 
 namespace {
 
-constexpr Quality kQualities[] = {Quality::kFast, Quality::kDefault, Quality::kHigh, Quality::kBest};
+constexpr Quality kQualities[] = {Quality::kFast, Quality::kDefault, Quality::kHigh,
+                                  Quality::kBest};
 
 }  // namespace
 

@@ -84,7 +84,8 @@ class AnchorSearch {
       for (int32_t l = 0; l < count; ++l)
         for (uint32_t i = tree.begin(leaves[l]), end = tree.end(leaves[l]); i < end; ++i) {
           const uint64_t limit = uint64_t(costs_[k_ - 1]) * norm;
-          if (screen && VectorDistance(own, &tree.vectors[size_t(i) * dims], dims) > limit) continue;
+          if (screen && VectorDistance(own, &tree.vectors[size_t(i) * dims], dims) > limit)
+            continue;
           TryMember(tree, i);
         }
       return;
@@ -98,7 +99,8 @@ class AnchorSearch {
         const uint64_t d = VectorDistance(own, &tree.vectors[size_t(i) * dims], dims);
         if (d > limit || (taken == tries && d >= distance[taken - 1])) continue;
         int32_t s = taken < tries ? taken++ : taken - 1;
-        for (; s > 0 && distance[s - 1] > d; --s) distance[s] = distance[s - 1], member[s] = member[s - 1];
+        for (; s > 0 && distance[s - 1] > d; --s)
+          distance[s] = distance[s - 1], member[s] = member[s - 1];
         distance[s] = d, member[s] = i;
       }
     for (int32_t t = 0; t < taken; ++t) {
@@ -248,21 +250,24 @@ void SearchBand(const PatchGrid& a, const PatchGrid& b, const SearchPlan& plan, 
     CheckCancelled();
     const int32_t c = forward ? first + i : last - i;
     const auto row_at = [&](int32_t j) { return forward ? j : a.rows - 1 - j; };
-    if (tree) tree->Leaves(&plan.vectors_a[size_t(c) * a.rows * dims], uint32_t(a.rows), own_leaves.data());
+    if (tree)
+      tree->Leaves(&plan.vectors_a[size_t(c) * a.rows * dims], uint32_t(a.rows), own_leaves.data());
     for (int32_t j = 0; j < a.rows; ++j) {
       const int32_t r = row_at(j);
       if (tree) {
         // The leaves of the anchors a few steps ahead: their bounds, then their members (at 4 MP
         // the tree no longer fits the caches, and this takes a tenth off the time).
         if (j + 16 < a.rows)
-          _mm_prefetch(reinterpret_cast<const char*>(&tree->leaf_start[own_leaves[row_at(j + 16)]]), _MM_HINT_T0);
+          _mm_prefetch(reinterpret_cast<const char*>(&tree->leaf_start[own_leaves[row_at(j + 16)]]),
+                       _MM_HINT_T0);
         if (j + 8 < a.rows) {
           const uint32_t leaf = own_leaves[row_at(j + 8)];
           const uint32_t first = tree->begin(leaf), count = tree->end(leaf) - first;
           // What the members are measured from: their patches' copies, or their vectors first.
-          const char* from = tree->patch_bytes > 0
-                                 ? reinterpret_cast<const char*>(&tree->patches[size_t(first) * tree->patch_bytes])
-                                 : reinterpret_cast<const char*>(&tree->vectors[size_t(first) * dims]);
+          const char* from =
+              tree->patch_bytes > 0
+                  ? reinterpret_cast<const char*>(&tree->patches[size_t(first) * tree->patch_bytes])
+                  : reinterpret_cast<const char*>(&tree->vectors[size_t(first) * dims]);
           const uint32_t bytes = count * (tree->patch_bytes > 0 ? tree->patch_bytes : dims * 2);
           for (uint32_t b = 0; b < bytes; b += 64) _mm_prefetch(from + b, _MM_HINT_T0);
           _mm_prefetch(reinterpret_cast<const char*>(&tree->anchors[first]), _MM_HINT_T0);

@@ -57,8 +57,8 @@ struct SearchPlan {
   const int16_t* vectors_a = nullptr;   // A's vectors, tree->dims per anchor (p at p * dims)
   uint32_t norm = 0;  // vectors' squared distance is at most norm x the patches' distance
   uint32_t good_enough = 0;  // a list whose worst distance is this or less skips the tree
-  int32_t entry_leaves = 1;  // besides its own leaf, an anchor visits the leaves of this many of its
-                             // first list entries (at most 8)
+  int32_t entry_leaves = 1;  // besides its own leaf, an anchor visits the leaves of this many of
+                             // its first list entries (at most 8)
   int32_t leaf_tries = 0;    // leaf members measured per anchor, those of closest vectors (0: all
                              // that the vectors' bound leaves a chance; at most 32)
   // Optional, one flag per anchor of A: only the flagged anchors take the tree and the random

@@ -196,7 +196,8 @@ PatchTree BuildTree(const int16_t* vectors, uint32_t count, int32_t dims, int32_
     if ((count >> level) <= kSubtree) {
       const int32_t levels = tree.depth - level;
       ParallelFor(0, level_nodes, 1, [&](int64_t i) {
-        SplitDown(from, into, bounds[i], bounds[i + 1], level_nodes - 1 + uint32_t(i), levels, &tree);
+        SplitDown(from, into, bounds[i], bounds[i + 1], level_nodes - 1 + uint32_t(i), levels,
+                  &tree);
       });
       if (levels % 2 == 1) {
         tree.anchors.swap(anchors_into);

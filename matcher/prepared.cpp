@@ -166,7 +166,8 @@ void MakeSearchable(PreparedImage* image, const MatchOptions& options, bool tree
     const size_t column_values = size_t(v.rows) * v.values;
     UninitializedVector<int16_t> subset(step > 1 ? column_values * tree_cols : 0);
     ParallelFor(0, step > 1 ? tree_cols : 0, 0, [&](int64_t c) {
-      std::copy_n(&v.stack[size_t(c) * step * column_values], column_values, &subset[c * column_values]);
+      std::copy_n(&v.stack[size_t(c) * step * column_values], column_values,
+                  &subset[c * column_values]);
     });
     PatchTree& t = image->tree;
     t = BuildTree(step > 1 ? subset.data() : v.stack.data(), uint32_t(v.rows) * uint32_t(tree_cols),
@@ -174,7 +175,8 @@ void MakeSearchable(PreparedImage* image, const MatchOptions& options, bool tree
     t.rows = v.rows;
     t.col_step = step;
     ParallelFor(0, int64_t(t.anchors.size()), 0, [&](int64_t i) {
-      t.anchors[i] = Pack(int32_t(t.anchors[i] % uint32_t(v.rows)), int32_t(t.anchors[i] / uint32_t(v.rows)) * step);
+      t.anchors[i] = Pack(int32_t(t.anchors[i] % uint32_t(v.rows)),
+                          int32_t(t.anchors[i] / uint32_t(v.rows)) * step);
     });
     // Small patches are copied in leaf order: a leaf's members are then read from one place
     // instead of one cache line per column of each.

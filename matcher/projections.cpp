@@ -108,7 +108,8 @@ void ProjectQuadrantStrip(const Image& image, int32_t side, int32_t c0, int32_t 
   const int32_t box_rows = image.rows - h + 1;
   // Box sums of h x h pixels at the strip's columns and the h after them; below 256 x 16.
   const int32_t box_cols = strip_cols + h;
-  std::vector<uint16_t> columns(size_t(box_rows) * (box_cols + h - 1)), boxes(size_t(box_rows) * box_cols);
+  std::vector<uint16_t> columns(size_t(box_rows) * (box_cols + h - 1)),
+      boxes(size_t(box_rows) * box_cols);
   const size_t anchors = size_t(out->rows) * out->cols;
   const int32_t values = out->values;
   const int32_t kernels = values / image.channels;
@@ -121,7 +122,8 @@ void ProjectQuadrantStrip(const Image& image, int32_t side, int32_t c0, int32_t 
       uint16_t sum = 0;
       for (int32_t r = 0; r < h; ++r) sum += px[r];
       to[0] = sum;
-      for (int32_t r = 1; r < box_rows; ++r) to[r] = sum = uint16_t(sum + px[r + h - 1] - px[r - 1]);
+      for (int32_t r = 1; r < box_rows; ++r)
+        to[r] = sum = uint16_t(sum + px[r + h - 1] - px[r - 1]);
     }
     for (int32_t j = 0; j < box_cols; ++j) {
       uint16_t* to = &boxes[size_t(j) * box_rows];

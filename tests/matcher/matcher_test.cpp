@@ -125,8 +125,8 @@ TEST(MatchImages, ComesCloseToTheExactSearch) {
     for (int q = 0; q < 4; ++q) {
       const double ours = MatchImages(a, b, QualityOptions(kEverySetting[q])).MeanRmsError();
       EXPECT_GE(ours, floor);
-      EXPECT_LE(ours, allowed[q] * floor) << channels << " channels, setting " << q << ": "
-                                          << ours / floor;
+      EXPECT_LE(ours, allowed[q] * floor)
+          << channels << " channels, setting " << q << ": " << ours / floor;
     }
   }
 }
@@ -171,25 +171,25 @@ TEST(MatchImages, KBestListsAreDistinctAndSortedAndNoBetterThanTheNearest) {
   const Image a = Scene(rng, 30, 36, 3);
   const Image b = Scene(rng, 33, 31, 3);
   for (Quality quality : kEverySetting) {
-  MatchOptions options = QualityOptions(quality);
-  options.k = 4;
-  options.width = 5;
-  options.entry_leaves = 4;
-  const Field field = MatchImages(a, b, options);
-  ExpectErrorsAreExact(a, b, field);
-  for (int c = 0; c < field.cols; ++c)
-    for (int r = 0; r < field.rows; ++r) {
-      const size_t p = r + size_t(c) * field.rows;
-      std::set<std::pair<int, int>> seen;
-      for (int s = 0; s < 4; ++s) {
-        seen.emplace(field.match_rows[p * 4 + s], field.match_cols[p * 4 + s]);
-        if (s > 0) {
-          ASSERT_LE(field.errors[p * 4 + s - 1], field.errors[p * 4 + s]);
+    MatchOptions options = QualityOptions(quality);
+    options.k = 4;
+    options.width = 5;
+    options.entry_leaves = 4;
+    const Field field = MatchImages(a, b, options);
+    ExpectErrorsAreExact(a, b, field);
+    for (int c = 0; c < field.cols; ++c)
+      for (int r = 0; r < field.rows; ++r) {
+        const size_t p = r + size_t(c) * field.rows;
+        std::set<std::pair<int, int>> seen;
+        for (int s = 0; s < 4; ++s) {
+          seen.emplace(field.match_rows[p * 4 + s], field.match_cols[p * 4 + s]);
+          if (s > 0) {
+            ASSERT_LE(field.errors[p * 4 + s - 1], field.errors[p * 4 + s]);
+          }
         }
+        ASSERT_EQ(seen.size(), 4u);
+        ASSERT_GE(field.errors[p * 4], PatchError(reference::NearestSsd(a, r, c, b, 5)));
       }
-      ASSERT_EQ(seen.size(), 4u);
-      ASSERT_GE(field.errors[p * 4], PatchError(reference::NearestSsd(a, r, c, b, 5)));
-    }
   }
 }
 

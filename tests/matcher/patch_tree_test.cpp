@@ -27,9 +27,9 @@ TEST(PatchTree, TheSameTreeForAnyThreadCount) {
   EXPECT_EQ(one.split_value, many.split_value);
 }
 
-// Every member of every leaf lies on its side of each split on the way down (values equal to a split
-// may lie on either), through the levels split one at a time and the subtrees finished in cache;
-// and the leaves found for a batch of vectors are those found one at a time.
+// Every member of every leaf lies on its side of each split on the way down (values equal to a
+// split may lie on either), through the levels split one at a time and the subtrees finished in
+// cache; and the leaves found for a batch of vectors are those found one at a time.
 TEST(PatchTree, MembersLieWithinTheirSplitsAndBatchesFindTheSameLeaves) {
   const uint32_t count = 100000;
   const int32_t dims = 4;

@@ -23,8 +23,8 @@
 #include "io/field_files.h"
 #include "io/image_file.h"
 #include "io/npy_file.h"
-#include "tools/output_folder.h"
 #include "matcher/matcher.h"
+#include "tools/output_folder.h"
 
 namespace gck {
 namespace {
@@ -232,7 +232,9 @@ TEST_F(GckmatchTest, QualityNamesSelectTheirSettings) {
   std::string error;
   ASSERT_TRUE(ReadImage(a, &image_a, &error) && ReadImage(b, &image_b, &error)) << error;
   for (const char* name : {"fast", "default", "high", "best"}) {
-    ASSERT_EQ(Gckmatch("match " + a + " " + b + " --k 2 --quality " + name + " --out " + Path(name)).status, 0);
+    ASSERT_EQ(Gckmatch("match " + a + " " + b + " --k 2 --quality " + name + " --out " + Path(name))
+                  .status,
+              0);
     Quality quality;
     ASSERT_TRUE(ParseQuality(name, &quality));
     MatchOptions options = QualityOptions(quality);
@@ -240,7 +242,9 @@ TEST_F(GckmatchTest, QualityNamesSelectTheirSettings) {
     FILE* file = std::fopen(Path(std::string(name) + ".npy").c_str(), "wb");
     ASSERT_TRUE(file && WriteFieldNpy(file, MatchImages(image_a, image_b, options)));
     std::fclose(file);
-    EXPECT_EQ(Slurp(Path(std::string(name) + "/field.npy")), Slurp(Path(std::string(name) + ".npy"))) << name;
+    EXPECT_EQ(Slurp(Path(std::string(name) + "/field.npy")),
+              Slurp(Path(std::string(name) + ".npy")))
+        << name;
   }
 }
 
