@@ -148,13 +148,6 @@ MatchOptions QualityOptions(Quality quality) {
   return options;
 }
 
-namespace {
-
-constexpr Quality kQualities[] = {Quality::kFast, Quality::kDefault, Quality::kHigh,
-                                  Quality::kBest};
-
-}  // namespace
-
 const char* SettingName(Quality quality) {
   switch (quality) {
     case Quality::kFast: return "fast";

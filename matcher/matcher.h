@@ -65,6 +65,8 @@ constexpr int32_t kMaxThreads = 1024;
 // Measured (docs/matcher.md): each is both faster and more accurate than the randomized baseline
 // with 2 (fast), 5 (default) or 8 (high, best) iterations.
 enum class Quality { kFast, kDefault, kHigh, kBest };
+inline constexpr Quality kQualities[] = {Quality::kFast, Quality::kDefault, Quality::kHigh,
+                                         Quality::kBest};
 MatchOptions QualityOptions(Quality quality);
 
 // The setting's name as the command line and Python take it ("fast", "default", "high", "best"),

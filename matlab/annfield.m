@@ -18,7 +18,7 @@ function [nnf, err] = annfield(A, B, opts)
 %              rows x columns x k, best first. B needs at least k patches.
 %     seed     random start, 0 to 2^31 - 1 (default 1)
 %   method 'matcher':
-%     quality  'default' or 'high': more time for a smaller error
+%     quality  'fast', 'default', 'high' or 'best', each more accurate for more time (NNFIELD)
 %     threads  0 to 1024 (default 0: every core); the field is the same for any count
 %     init     a field to start from: the NNF of an earlier call with an A of this size (any
 %              k); with init_err, that call's ERR, only the patches whose start got worse are
@@ -47,7 +47,8 @@ function [nnf, err] = annfield(A, B, opts)
 %     'kernels', the best of its k = 4    about 8 times the time, 4 % more error
 %   The default itself takes about 0.03 s for a 0.1 MP pair and 2 s for a 4 MP one, as the
 %   command line does.
-%   What trades time for quality: quality 'high', the better trade on every pair measured; threads,
+%   What trades time for quality: quality ('fast' to 'best', NNFIELD gives their cost), the better
+%   trade on every pair measured; threads,
 %   which only save time; for the kernels, sweeps (each costs time; past 4 they gain under 1 % but
 %   on hard pairs) and kernels (longer vectors: more time, a little less error).
 %

@@ -12,7 +12,6 @@
 #include "error/patch_error.h"
 #include "matcher/field_arrays.h"
 #include "matcher/matcher.h"
-#include "matcher/quality_names.h"
 
 namespace gck {
 namespace {
@@ -67,11 +66,14 @@ void SetWhole(MatchOptions* options, const char* name, int64_t value) {
 Quality ReadQuality(const mxArray* value) {
   char name[32];
   Quality quality;
-  if (TextOf(value, name, sizeof name) && QualityNamed(name, &quality)) return quality;
+  if (TextOf(value, name, sizeof name) && ParseQuality(name, &quality)) return quality;
+  // 'fast', 'default', 'high' or 'best'
   char names[128] = "", shown[96];
-  for (const QualityName& entry : kQualityNames) {
+  const size_t count = sizeof kQualities / sizeof kQualities[0];
+  for (size_t i = 0; i < count; ++i) {
     const size_t used = std::strlen(names);
-    std::snprintf(names + used, sizeof names - used, "%s'%s'", used == 0 ? "" : " or ", entry.name);
+    std::snprintf(names + used, sizeof names - used, "%s'%s'",
+                  i == 0 ? "" : i + 1 == count ? " or " : ", ", SettingName(kQualities[i]));
   }
   DescribeValue(value, shown, sizeof shown);
   FailAs("quality", "quality is %s, not '%s'", names, shown);

@@ -18,7 +18,11 @@
 %              rows x columns x 2 x k and ERR rows x columns x k, best first
 %     seed     random start, 0 to 2^31 - 1 (default 1); the same seed gives
 %              the same field
-%     quality  'default', or 'high': more time for a smaller error
+%     quality  'fast', 'default', 'high' or 'best', each more accurate than
+%              the one before for more time (held-out development pairs, one
+%              thread: fast 0.8 times the default's time, high 2 times for
+%              two fifths less excess error, best 6 times for three quarters
+%              less; docs/benchmarks.md)
 %     threads  0 to 1024 (default 0: every core); the field is the same for
 %              any count
 %     init     a field to start from instead of a random start: the NNF of an

@@ -162,7 +162,7 @@ function options_are_refused_as_the_command_line_refuses_them
            kernels(struct('quality', 'high')), 'annfield:option', ...
              'option ''quality'' belongs to method ''matcher''';
            struct('method', 'fast'), 'annfield:method', 'method is ''matcher'' or ''kernels'', not ''fast''';
-           struct('quality', 'best'), 'annfield:quality', 'quality is ''default'' or ''high'', not ''best''';
+           struct('quality', 'better'), 'annfield:quality', 'quality is ''fast'', ''default'', ''high'' or ''best'', not ''better''';
            struct('k', 10), 'annfield:k', 'too few patches for k = 10';
            kernels(struct('k', 10)), 'annfield:k', 'too few patches for k = 10'};
   calls = [cellfun(@(o) @() annfield(A, nine, o), cases(:, 1), 'UniformOutput', false);
