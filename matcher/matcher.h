@@ -111,9 +111,10 @@ void CheckPixels(const Image& image);
 
 // The memory a match of these images takes at its peak, in bytes, estimated on the safe side from
 // the sizes alone: per pixel of A and of B (of A one and a half times in a match within A)
-//   24 bytes for grey images, 72 with a colour one,
-// plus 24 bytes per match kept (anchors of A x k) and 16 MB. bench/memory_estimate measures the
-// peaks it stands for (docs/benchmarks.md): the estimate is 1.15 to 1.65 times the peak.
+//   8 bytes for grey images, 16 with a colour one,
+// plus 24 bytes per match kept (anchors of A x k), 128 per anchor of B where a tree is built over
+// B's full size (the best setting, or a start field), and 16 MB. bench/memory_estimate measures
+// the peaks it stands for (docs/benchmarks.md): every setting, k = 1 to 16, grey and colour.
 uint64_t MatchMemory(const Image& a, const Image& b, const MatchOptions& options,
                      bool self = false);
 

@@ -59,17 +59,22 @@ std::string Amount(uint64_t bytes) {
 
 uint64_t MatchMemory(const Image& a, const Image& b, const MatchOptions& options, bool self) {
   const bool colour = std::max(a.channels, b.channels) > 1;
-  const uint64_t per_pixel = colour ? 72 : 24;
+  const uint64_t per_pixel = colour ? 16 : 8;
   const uint64_t pixels_a = uint64_t(std::max(a.rows, 0)) * uint64_t(std::max(a.cols, 0));
   // Within one image, A also carries what B would: half as much again.
   const uint64_t pixels =
       self ? pixels_a + pixels_a / 2
            : pixels_a + uint64_t(std::max(b.rows, 0)) * uint64_t(std::max(b.cols, 0));
-  const auto anchors = [&](int32_t side) {
-    return uint64_t(std::max(side - options.width + 1, 0));
+  const auto anchors = [&](const Image& image) {
+    return uint64_t(std::max(image.rows - options.width + 1, 0)) *
+           uint64_t(std::max(image.cols - options.width + 1, 0));
   };
-  const uint64_t matches = anchors(a.rows) * anchors(a.cols) * uint64_t(std::max(options.k, 1));
-  return pixels * per_pixel + matches * 24 + (uint64_t{16} << 20);
+  const uint64_t matches = anchors(a) * uint64_t(std::max(options.k, 1));
+  // A tree over B's full-size anchors (the best setting's, or a start field's when many anchors
+  // are searched again) keeps each anchor's vector, place and patch beside it.
+  const bool full_size_tree = options.kernels > 0 && (options.tree_level == 0 || options.start_field);
+  const uint64_t tree = full_size_tree ? anchors(self ? a : b) * 128 : 0;
+  return pixels * per_pixel + matches * 24 + tree + (uint64_t{16} << 20);
 }
 
 uint64_t MemoryRoom() {
