@@ -32,12 +32,22 @@ SequenceMatcher::SequenceMatcher(const MatchOptions& options, int32_t step, bool
 
 SequenceMatcher::~SequenceMatcher() = default;
 
-uint64_t SequenceMatcher::Memory(const Image& frame, const MatchOptions& options, int32_t step) {
+uint64_t SequenceMatcher::Memory(const Image& frame, const MatchOptions& options, int32_t step,
+                                 bool temporal) {
   // The match of a pair, and `step` - 1 more frames prepared and waiting, each costing what B
-  // adds to a match.
+  // adds to a match; the frames themselves are kept too.
   const uint64_t pair = MatchMemory(frame, frame, options);
   const uint64_t frame_cost = pair - MatchMemory(frame, frame, options, /*self=*/true);
-  return pair + uint64_t(std::max(step - 1, 0)) * frame_cost;
+  const uint64_t pixels = frame.plane() * uint64_t(std::max(frame.channels, 0));
+  uint64_t need = pair + uint64_t(std::max(step - 1, 0)) * frame_cost + uint64_t(step + 1) * pixels;
+  if (temporal) {
+    // The last pair's field and the start made of it: 12 bytes per entry each.
+    const uint64_t entries = uint64_t(std::max(frame.rows - options.width + 1, 0)) *
+                             uint64_t(std::max(frame.cols - options.width + 1, 0)) *
+                             uint64_t(std::max(options.k, 1));
+    need += 2 * 12 * entries;
+  }
+  return need;
 }
 
 std::optional<Field> SequenceMatcher::Add(const Image& image) {

@@ -33,7 +33,8 @@ class SequenceMatcher {
   std::optional<Field> Add(const Image& frame);
 
   // The memory a sequence of frames like this one takes at its peak, in bytes (see MatchMemory).
-  static uint64_t Memory(const Image& frame, const MatchOptions& options, int32_t step = 1);
+  static uint64_t Memory(const Image& frame, const MatchOptions& options, int32_t step = 1,
+                         bool temporal = false);
 
  private:
   struct Frame;

@@ -83,7 +83,7 @@ int RunSequence(const MatchCommand& command) {
     if (!ReadImage(frames[i], &frame, &error)) return stop(error);
     std::optional<Field> field;
     try {
-      if (i == 0) CheckMemory(SequenceMatcher::Memory(frame, options, command.step));
+      if (i == 0) CheckMemory(SequenceMatcher::Memory(frame, options, command.step, command.temporal));
       field = matcher.Add(frame);
     } catch (const MatchError& e) {
       return stop("cannot match '" + frames[i] + "': " + e.what());

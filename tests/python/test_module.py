@@ -163,12 +163,12 @@ def test_a_match_larger_than_the_memory_left_is_refused():
     """Under an address-space limit, a match too large for it is a MatchError naming the need,
     before any pixel is copied (the image is one zero, broadcast)."""
     program = ("import numpy as np, gckmatch\n"
-               "huge = np.broadcast_to(np.zeros((1, 1), np.uint8), (8000, 8000))\n"
+               "huge = np.broadcast_to(np.zeros((1, 1), np.uint8), (12000, 12000))\n"
                "gckmatch.match(huge, huge)\n")
     limit = lambda: resource.setrlimit(resource.RLIMIT_AS, (3 << 30, 3 << 30))
     run = subprocess.run([sys.executable, "-c", program], capture_output=True, text=True,
                          preexec_fn=limit)
-    assert "gckmatch._gckmatch.MatchError: the match needs about 4.3 GB of memory" in run.stderr
+    assert "gckmatch._gckmatch.MatchError: the match needs about 5.4 GB of memory" in run.stderr
 
 
 def test_threads_match_at_once_as_one_after_another(pair):

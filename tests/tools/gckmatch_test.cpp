@@ -587,7 +587,7 @@ TEST_F(GckmatchTest, ASequenceFolderHoldsTheFilesOfOneRun) {
 // A match that cannot fit in the memory the process may still take is refused before it begins,
 // with the need named, rather than ending in an allocation failure.
 TEST_F(GckmatchTest, AMatchTooLargeForTheMemoryLeftIsRefused) {
-  const Image zeros = BlankImage(4000, 4000, 1);
+  const Image zeros = BlankImage(6000, 6000, 1);
   FILE* file = std::fopen(Path("zeros.png").c_str(), "wb");
   ASSERT_TRUE(file && WritePng(file, zeros));
   std::fclose(file);
@@ -597,7 +597,7 @@ TEST_F(GckmatchTest, AMatchTooLargeForTheMemoryLeftIsRefused) {
                                      " --out " + Path("out"),
                                  limits);
     EXPECT_EQ(run.status, 1) << run.signal;
-    EXPECT_NE(run.err.find("the match needs about 1.1 GB of memory, and this process can take "
+    EXPECT_NE(run.err.find("the match needs about 1.4 GB of memory, and this process can take "
                            "only "), std::string::npos) << run.err;
   }
 }
