@@ -274,7 +274,9 @@ void SearchBand(const PatchGrid& a, const PatchGrid& b, const SearchPlan& plan, 
         }
       }
       search.Start(r, c);
-      if (search.settled()) continue;
+      const uint8_t effort =
+          plan.effort ? plan.effort[size_t(r) + size_t(c) * a.rows] : uint8_t{kSearch};
+      if (effort == kLeave || search.settled()) continue;
       // The neighbours visited just before: their matches, moved along by one pixel.
       if (r - step >= 0 && r - step < a.rows) {
         const uint32_t* n = &lists->matches[(size_t(r - step) + size_t(c) * a.rows) * k];
@@ -290,7 +292,7 @@ void SearchBand(const PatchGrid& a, const PatchGrid& b, const SearchPlan& plan, 
           if (col >= 0 && col < b.cols) search.Try(RowOf(n[s]), col, false);
         }
       }
-      if (plan.searched && !plan.searched[size_t(r) + size_t(c) * a.rows]) continue;
+      if (effort != kSearch) continue;
       if (plan.tree && search.worst() > plan.good_enough) {
         // The anchor's own leaf and those of its first matches so far.
         uint32_t leaves[1 + kMaxEntryLeaves];
@@ -418,7 +420,8 @@ NeighbourLists Upsampled(const NeighbourLists& coarse, const PatchGrid& coarse_a
 }
 
 NeighbourLists GivenLists(const uint32_t* starts, int32_t per_anchor, const PatchGrid& a,
-                          const PatchGrid& b, int32_t k, bool self, uint64_t seed) {
+                          const PatchGrid& b, int32_t k, bool self, bool same_place,
+                          uint64_t seed) {
   NeighbourLists lists;
   lists.k = k;
   lists.matches.resize(size_t(a.anchors()) * k);
@@ -430,27 +433,52 @@ NeighbourLists GivenLists(const uint32_t* starts, int32_t per_anchor, const Patc
     for (int32_t r = 0; r < a.rows; ++r) {
       const size_t p = size_t(r) + size_t(c) * a.rows;
       const uint32_t self_match = self ? Pack(r, c) : kNoCost;
-      // The given matches, each once and never the anchor itself, best first, k at most.
-      int32_t n = 0;
-      for (const uint32_t* q = &starts[p * per_anchor]; q < &starts[(p + 1) * per_anchor]; ++q) {
-        if (*q == self_match || std::find(list.data(), list.data() + n, *q) != list.data() + n)
-          continue;
-        list[n] = *q, costs[n] = FullCost(a, r, c, b, *q), ++n;
+      uint32_t* matches = &lists.matches[p * k];
+      uint32_t* kept_costs = &lists.costs[p * k];
+      const uint32_t* given = &starts[p * per_anchor];
+      if (per_anchor == 1 && k == 1 && given[0] != self_match) {
+        // The usual start, one match kept of one given: nothing to sort or tell apart.
+        matches[0] = given[0], kept_costs[0] = FullCost(a, r, c, b, given[0]);
+      } else {
+        // The given matches, each once and never the anchor itself, best first, k at most.
+        int32_t n = 0;
+        for (const uint32_t* q = given; q < given + per_anchor; ++q) {
+          if (*q == self_match || std::find(list.data(), list.data() + n, *q) != list.data() + n)
+            continue;
+          list[n] = *q, costs[n] = FullCost(a, r, c, b, *q), ++n;
+        }
+        SortList(list.data(), costs.data(), n);
+        n = std::min(n, k);
+        if (n < k) {
+          for (int32_t s = n; s < k; ++s) list[s] = list[0];
+          MakeDistinct(list.data(), k, self_match, b, &random);
+          for (int32_t s = n; s < k; ++s) costs[s] = FullCost(a, r, c, b, list[s]);
+          SortList(list.data(), costs.data(), k);
+        }
+        std::copy_n(list.begin(), k, matches);
+        std::copy_n(costs.begin(), k, kept_costs);
       }
-      SortList(list.data(), costs.data(), n);
-      n = std::min(n, k);
-      if (n < k) {
-        for (int32_t s = n; s < k; ++s) list[s] = list[0];
-        MakeDistinct(list.data(), k, self_match, b, &random);
-        for (int32_t s = n; s < k; ++s) costs[s] = FullCost(a, r, c, b, list[s]);
-        SortList(list.data(), costs.data(), k);
-      }
-      std::copy_n(list.begin(), k, &lists.matches[p * k]);
-      std::copy_n(costs.begin(), k, &lists.costs[p * k]);
-      OfferSamePlace(a, r, c, b, self, &lists.matches[p * k], &lists.costs[p * k], k);
+      if (same_place) OfferSamePlace(a, r, c, b, self, matches, kept_costs, k);
     }
   });
   return lists;
+}
+
+void MergeLists(const NeighbourLists& more, NeighbourLists* lists) {
+  const int32_t k = lists->k;
+  ParallelFor(0, int64_t(lists->matches.size() / size_t(k)), 4096, [&](int64_t p) {
+    uint32_t* matches = &lists->matches[size_t(p) * k];
+    uint32_t* costs = &lists->costs[size_t(p) * k];
+    const uint32_t* extra = &more.matches[size_t(p) * k];
+    const uint32_t* extra_costs = &more.costs[size_t(p) * k];
+    for (int32_t e = 0; e < k && extra_costs[e] < costs[k - 1]; ++e) {
+      if (std::find(matches, matches + k, extra[e]) != matches + k) continue;
+      int32_t s = k - 1;
+      for (; s > 0 && costs[s - 1] > extra_costs[e]; --s)
+        matches[s] = matches[s - 1], costs[s] = costs[s - 1];
+      matches[s] = extra[e], costs[s] = extra_costs[e];
+    }
+  });
 }
 
 void Search(const PatchGrid& a, const PatchGrid& b, const SearchPlan& plan, NeighbourLists* lists) {

@@ -61,9 +61,15 @@ struct SearchPlan {
                              // its first list entries (at most 8)
   int32_t leaf_tries = 0;    // leaf members measured per anchor, those of closest vectors (0: all
                              // that the vectors' bound leaves a chance; at most 32)
-  // Optional, one flag per anchor of A: only the flagged anchors take the tree and the random
-  // search; the others take their neighbours' matches only.
-  const uint8_t* searched = nullptr;
+  // Optional, one Effort per anchor of A (p at p): how much of the search it takes.
+  const uint8_t* effort = nullptr;
+};
+
+// What an anchor takes of a sweep.
+enum Effort : uint8_t {
+  kLeave = 0,      // nothing: it keeps its list
+  kNeighbours = 1, // its neighbours' matches only
+  kSearch = 2,     // everything the plan offers
 };
 
 // Lists of k distinct random anchors of B (never the anchor itself within one image).
@@ -79,9 +85,15 @@ NeighbourLists Upsampled(const NeighbourLists& coarse, const PatchGrid& coarse_a
 
 // Lists from given matches: anchor p's candidates are starts[p * per_anchor ..] (packed anchors of
 // B, which must lie inside it), measured, the best k distinct ones kept; too few distinct ones
-// (or the anchor itself within one image) are made up by random anchors.
+// (or the anchor itself within one image) are made up by random anchors. `same_place`: the anchor
+// at the same place in B is offered too, as in RandomLists.
 NeighbourLists GivenLists(const uint32_t* starts, int32_t per_anchor, const PatchGrid& a,
-                          const PatchGrid& b, int32_t k, bool self, uint64_t seed);
+                          const PatchGrid& b, int32_t k, bool self, bool same_place,
+                          uint64_t seed);
+
+// Adds each anchor's entries of `more` (same anchors and k, each list sorted, true costs) to its
+// list in `lists`, keeping the best k distinct ones.
+void MergeLists(const NeighbourLists& more, NeighbourLists* lists);
 
 // Improves the lists: each pass visits every anchor of A once and tries the matches of the two
 // neighbours visited before it, moved by one pixel, then random anchors in halving windows around

@@ -28,11 +28,11 @@ int32_t LevelWidth(int32_t width, int32_t level) {
 
 // The lists a start field gives, its entries packed as anchors of B.
 NeighbourLists StartLists(const Field& start, const PatchGrid& a, const PatchGrid& b, int32_t k,
-                          bool self, uint64_t seed) {
+                          bool self, bool same_place, uint64_t seed) {
   std::vector<uint32_t> starts(start.match_rows.size());
   ParallelFor(0, int64_t(starts.size()), 0,
               [&](int64_t e) { starts[e] = Pack(start.match_rows[e], start.match_cols[e]); });
-  return GivenLists(starts.data(), start.k, a, b, k, self, seed);
+  return GivenLists(starts.data(), start.k, a, b, k, self, same_place, seed);
 }
 
 Field FieldOf(const NeighbourLists& lists, const PatchGrid& a, int32_t width, int32_t channels) {
@@ -120,8 +120,8 @@ std::unique_ptr<PreparedImage> Prepare(const Image& image, int32_t channels,
   out->grids.reserve(what.levels + 1);
   const Image converted = image.channels == channels ? Image() : WithChannels(image, channels);
   out->pyramid.push_back(Interleave(image.channels == channels ? image : converted));
-  // Patch sums serve a wide random search only, which a start field may call for at full size.
-  const bool sums = WantsSums(LevelRadius(0, what.levels, options)) || !what.coarse;
+  // Patch sums serve a wide random search only (a start field's makes them when it needs them).
+  const bool sums = WantsSums(LevelRadius(0, what.levels, options));
   out->grids.push_back(MakeGrid(out->pyramid[0], options.width, sums));
   if (what.coarse) MakeCoarse(out.get(), options);
   if (what.vectors || what.tree)
@@ -210,26 +210,61 @@ double MeanRecorded(const Field& field) {
   return sum / double(std::max<size_t>(1, field.anchors()));
 }
 
-// Which anchors a start field leaves to be searched: all, unless the field records errors; then
-// those whose best start entry now measures more than the least error recorded for them.
-std::vector<uint8_t> UnsettledAnchors(const Field& start, const NeighbourLists& lists,
-                                      size_t* unsettled) {
+// How much search each anchor needs after a start field: kSearch where the field records no errors,
+// or where the best start entry now measures more than the least error recorded for the anchor
+// (its patch or its match changed); kNeighbours within a patch width of such an anchor, where the
+// change may spread; kLeave elsewhere. `searched` counts the kSearch anchors.
+std::vector<uint8_t> StartEfforts(const Field& start, const NeighbourLists& lists,
+                                  int32_t width, size_t* searched) {
   const size_t anchors = start.anchors();
-  std::vector<uint8_t> flags(anchors, 1);
-  std::atomic<size_t> count{0};
   if (start.errors.size() != anchors * size_t(start.k)) {
-    *unsettled = anchors;
-    return flags;
+    *searched = anchors;
+    return std::vector<uint8_t>(anchors, kSearch);
   }
+  std::vector<uint8_t> effort(anchors, kLeave);
+  std::atomic<size_t> count{0};
   ParallelFor(0, int64_t(anchors), 0, [&](int64_t p) {
     const float* recorded = &start.errors[size_t(p) * start.k];
     const float least = *std::min_element(recorded, recorded + start.k);
     const float now = static_cast<float>(std::sqrt(static_cast<double>(lists.costs[p * lists.k])));
-    flags[p] = !(now <= least);  // a recorded NaN never settles an anchor
-    if (flags[p]) count.fetch_add(1, std::memory_order_relaxed);
+    if (!(now <= least)) {  // a recorded NaN never settles an anchor
+      effort[p] = kSearch;
+      count.fetch_add(1, std::memory_order_relaxed);
+    }
   });
-  *unsettled = count;
-  return flags;
+  *searched = count;
+  // The neighbourhood: down the columns, then across the rows, a run of `width` anchors from any
+  // anchor to be searched.
+  const int32_t rows = start.rows, cols = start.cols;
+  std::vector<uint8_t> near(anchors, 0);
+  ParallelFor(0, cols, 16, [&](int64_t c) {
+    const uint8_t* column = &effort[size_t(c) * rows];
+    uint8_t* out = &near[size_t(c) * rows];
+    for (int32_t r = 0, last = -width - 1; r < rows; ++r) {
+      if (column[r] == kSearch) {
+        for (int32_t q = std::max(last + width + 1, r - width); q <= r; ++q) out[q] = 1;
+        last = r;
+      }
+      if (r - last <= width) out[r] = 1;
+    }
+  });
+  ParallelFor(0, rows, 64, [&](int64_t r) {
+    for (int32_t c = 0, last = -width - 1; c < cols; ++c) {
+      const size_t p = size_t(r) + size_t(c) * rows;
+      if (near[p] == 1) {
+        for (int32_t q = std::max(last + width + 1, c - width); q <= c; ++q) {
+          uint8_t& e = effort[size_t(r) + size_t(q) * rows];
+          e = std::max<uint8_t>(e, kNeighbours);
+        }
+        last = c;
+      }
+      if (c - last <= width) {
+        uint8_t& e = effort[p];
+        e = std::max<uint8_t>(e, kNeighbours);
+      }
+    }
+  });
+  return effort;
 }
 
 }  // namespace
@@ -237,20 +272,29 @@ std::vector<uint8_t> UnsettledAnchors(const Field& start, const NeighbourLists& 
 Field MatchPrepared(PreparedImage& a, PreparedImage& b, const MatchOptions& options, bool self,
                     Field* start, const StartSearch& how, bool* restarted) {
   const int32_t levels = a.levels;
-  // A start field takes the place of the random start and the coarse levels.
-  NeighbourLists lists;
-  std::vector<uint8_t> unsettled;
-  size_t searched_count = 0;
+  // A start field takes the place of the random start and the coarse levels, unless its errors
+  // show that many anchors changed: then the match is made as without it, and the start's
+  // entries join the lists at the end, so that no anchor ends worse than its start either way.
+  NeighbourLists lists, start_lists;
+  std::vector<uint8_t> effort;
+  size_t searched = 0;
   bool warm = options.start_field != nullptr;
   if (warm) {
     const uint64_t level_seed = SplitMix64(options.seed).Next();
-    lists = StartLists(*options.start_field, a.grids[0], b.grids[0], options.k, self, level_seed);
-    unsettled = UnsettledAnchors(*options.start_field, lists, &searched_count);
+    start_lists = StartLists(*options.start_field, a.grids[0], b.grids[0], options.k, self,
+                             how.same_place, level_seed);
+    effort = StartEfforts(*options.start_field, start_lists, options.width, &searched);
     // Far worse than the field recorded: a cut. Far better: the field came from a cut.
-    const double ratio = MeanError(lists) / MeanRecorded(*options.start_field);
+    const double ratio = MeanError(start_lists) / MeanRecorded(*options.start_field);
     if (how.restart_above > 0 && !(ratio <= how.restart_above && ratio * how.restart_above >= 1)) {
-      warm = false, unsettled.clear();
+      warm = false;
       if (restarted) *restarted = true;
+    } else if (!options.start_field->errors.empty() &&
+               double(searched) >= how.cold_share * double(a.grids[0].anchors())) {
+      warm = false;
+    } else {
+      lists = std::move(start_lists);
+      start_lists = NeighbourLists();
     }
   }
   if (!warm) {
@@ -263,13 +307,11 @@ Field MatchPrepared(PreparedImage& a, PreparedImage& b, const MatchOptions& opti
     const PatchGrid& grid_a = a.grids[l];
     const PatchGrid& grid_b = b.grids[l];
     const uint64_t level_seed = SplitMix64(options.seed + 0x100 * uint64_t(l)).Next();
-    // The tree serves one level: the full size from a start field, else the chosen level.
-    const int32_t tree_level = warm ? 0 : TreeLevel(levels, b.rows, b.cols, options);
-    bool tree = l == tree_level && options.kernels > 0;
-    bool few_to_search = false;
+    const int32_t tree_level = TreeLevel(levels, b.rows, b.cols, options);
+    const bool tree = !warm && l == tree_level && options.kernels > 0;
     if (warm) {
-      few_to_search = double(searched_count) < how.tree_share * double(grid_a.anchors());
-      tree = tree && !few_to_search;
+      // Nothing to search: the start, measured anew, is the field.
+      if (searched == 0) break;
     } else if (l == levels) {
       lists = RandomLists(grid_a, grid_b, options.k, self, level_seed);
     } else {
@@ -281,13 +323,14 @@ Field MatchPrepared(PreparedImage& a, PreparedImage& b, const MatchOptions& opti
     plan.radius = LevelRadius(l, levels, options);
     plan.self = self;
     plan.seed = level_seed;
-    plan.searched = unsettled.empty() ? nullptr : unsettled.data();
-    if (few_to_search) {
-      // The tree's cost is fixed, the random search's per searched anchor: for a few anchors, a
-      // random search there and back is the cheaper one, and no worse. The start came from a
-      // sweep that ended forward: the way back offers new neighbours first.
-      plan.backward_first = true;
-      plan.passes = searched_count > 0 ? 2 : 1;
+    if (warm) {
+      // The anchors near a change take their neighbours' matches there and back; those whose
+      // patches changed also a random search, whose cost, unlike the tree's, is theirs alone.
+      for (PatchGrid* grid : {&a.grids[0], &b.grids[0]})
+        if (grid->sums.empty() && WantsSums(how.radius))
+          *grid = MakeGrid(*grid->image, grid->width, true);
+      plan.effort = effort.data();
+      plan.passes = 2;
       plan.radius = how.radius;
       plan.tries = how.tries;
     }
@@ -307,6 +350,8 @@ Field MatchPrepared(PreparedImage& a, PreparedImage& b, const MatchOptions& opti
     Search(grid_a, grid_b, plan, &lists);
     ReportProgress(total - l, total);
   }
+  if (!start_lists.matches.empty()) MergeLists(start_lists, &lists);
+  if (warm && searched == 0) ReportProgress(total, total);
   return FieldOf(lists, a.grids[0], options.width, a.channels);
 }
 

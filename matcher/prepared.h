@@ -68,7 +68,11 @@ void MakeSearchable(PreparedImage* image, const MatchOptions& options, bool tree
 struct StartSearch {
   int32_t radius = 0;         // random search windows from this many anchors (0: all of B) down
   int32_t tries = 2;          // random candidates in each window
-  double tree_share = 0.3;    // from this share of unsettled anchors on, the tree instead
+  double cold_share = 0.3;    // from this share of anchors whose recorded errors they no longer
+                              // meet on, the match is made as without a start, whose entries then
+                              // join the lists
+  bool same_place = false;    // each anchor also tries the anchor at its own place in B, as a
+                              // match without a start does (a still camera's best guess)
   double restart_above = 0;   // when > 0: a start whose mean error is more than this many times
                               // the field's recorded one, or less than its share, is dropped and
                               // the pair matched afresh (a scene cut in a video)

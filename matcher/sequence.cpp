@@ -15,7 +15,7 @@ constexpr float kSettleMargin = 0.1f;
 // Motion between frames is local: the anchors a temporal start leaves unsettled are searched near
 // their start and never with the tree; the start's mean error more than 4 times the previous
 // field's (steady clips stay within 2.5), or less than a quarter, is a scene cut.
-constexpr StartSearch kTemporalSearch{8, 1, 2.0, 2.0};
+constexpr StartSearch kTemporalSearch{8, 1, 2.0, true, 2.0};
 
 }  // namespace
 
