@@ -40,6 +40,13 @@ TEST(StartField, NoAnchorEndsWorseThanItsStartAndAnExactOneStaysExact) {
   const Field again = MatchImages(a, b, options);
   EXPECT_EQ(again.errors, exact.errors);
 
+  // Recorded errors that no anchor meets any more: the pair is matched as without a start, and
+  // the start's entries join the lists at the end.
+  Field exact_but_unmet = exact;
+  std::fill(exact_but_unmet.errors.begin(), exact_but_unmet.errors.end(), 0.0f);
+  options.start_field = &exact_but_unmet;
+  EXPECT_EQ(MatchImages(a, b, options).errors, exact.errors);
+
   for (const int k_start : {1, 3})
     for (const int k : {1, 2}) {
       const Field start = RandomField(rng, a, b, options.width, k_start);
