@@ -3,47 +3,23 @@
 //  - edited: A with a block of 5 % of its pixels painted over by another part of A (a clone-stamp
 //    edit, as synthesis and completion make between two matches), matched from A's field, against
 //    a match of the edited A from scratch.
-// Time as the ratio of the fresh match's time to the warm one's (fastest of three runs each, taken
-// in turn), error as the mean RMS patch error of the best matches.
-// Run: warm_start [FOLDER]  (default build/devset, made by bench/devset/make_devset.py)
+// Time as the ratio of the fresh match's processor time to the warm one's (the methods take turns,
+// the fastest of three runs each), error as the mean RMS patch error of the best matches.
+// Run: warm_start [DEVSET [--part tune|held|all] [pairs]]  (default build/devset, the held-out
+// part; pairs of 1 MP and more are passed over)
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "bench/devset.h"
 #include "io/image_file.h"
 #include "matcher/matcher.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-struct Timed {
-  double seconds = 1e30;
-  double error = 0;
-  gck::Field field;
-};
-
-// The fastest of three runs of the match.
-template <class Match>
-Timed Fastest(Match match) {
-  Timed best;
-  for (int run = 0; run < 3; ++run) {
-    const Clock::time_point start = Clock::now();
-    gck::Field field = match();
-    best.seconds =
-        std::min(best.seconds, std::chrono::duration<double>(Clock::now() - start).count());
-    best.field = std::move(field);
-  }
-  best.error = best.field.MeanRmsError();
-  return best;
-}
-
-// A with a square of 5 % of its pixels copied over from the opposite corner of A.
+// A with a square of 5 % of its pixels copied over from the opposite corner of A, turned round.
 gck::Image Edited(const gck::Image& a) {
   gck::Image out = a;
   const int32_t side = int32_t(std::sqrt(0.05 * a.rows * a.cols));
@@ -59,53 +35,58 @@ gck::Image Edited(const gck::Image& a) {
 
 int main(int argc, char** argv) {
   const std::string folder = argc > 1 ? argv[1] : "build/devset";
-  std::ifstream list(folder + "/pairs.txt");
-  if (!list) {
-    std::fprintf(stderr, "no %s/pairs.txt (make it with bench/devset/make_devset.py)\n",
-                 folder.c_str());
+  std::string part = "held";
+  std::vector<std::string> names;
+  gck::ParsePartAndNames(argc, argv, &part, &names);
+  std::vector<gck::DevsetPair> pairs;
+  std::string error;
+  if (!gck::ReadDevset(folder, part, names, &pairs, &error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
     return 1;
   }
-  std::printf("%-18s %8s %8s %8s %8s | %8s %8s %8s %8s\n", "pair", "first s", "again x",
+  std::printf("%s part, default setting, one thread; time: fresh / warm, error: mean RMS\n",
+              part.c_str());
+  std::printf("%-20s %8s %8s %8s %8s | %8s %8s %8s %8s\n", "pair", "first s", "again x",
               "err 1st", "again", "fresh s", "edited x", "fresh", "edited");
-  double again_speed = 0, edited_speed = 0, worst_again = 0, worst_edited = 0, mean_edited = 0;
-  int pairs = 0;
-  for (std::string line; std::getline(list, line);) {
-    std::istringstream fields(line);
-    std::string name, kind, file_a, file_b;
-    std::getline(fields, name, '\t');
-    std::getline(fields, kind, '\t');
-    std::getline(fields, file_a, '\t');
-    std::getline(fields, file_b, '\t');
+  double again_speed = 0, edited_speed = 0, worst_again = -1, worst_edited = -1, edited_change = 0;
+  int measured = 0;
+  for (const gck::DevsetPair& pair : pairs) {
     gck::Image a, b;
-    std::string error;
-    if (!gck::ReadImage(folder + "/" + file_a, &a, &error) ||
-        !gck::ReadImage(folder + "/" + file_b, &b, &error)) {
+    if (!gck::ReadImage(pair.file_a, &a, &error) ||
+        !gck::ReadImage(pair.file_b, &b, &error)) {
       std::fprintf(stderr, "%s\n", error.c_str());
       return 1;
     }
-    if (a.plane() > 1000000) continue;  // the large pair would take most of the run
+    if (a.plane() > 1000000) continue;  // the large pairs would take most of the run
     gck::MatchOptions options = gck::QualityOptions(gck::Quality::kDefault);
     options.threads = 1;
-    const Timed first = Fastest([&] { return gck::MatchImages(a, b, options); });
-    gck::MatchOptions warm = options;
-    warm.start_field = &first.field;
-    const Timed again = Fastest([&] { return gck::MatchImages(a, b, warm); });
     const gck::Image edited = Edited(a);
-    const Timed fresh = Fastest([&] { return gck::MatchImages(edited, b, options); });
-    const Timed from_a = Fastest([&] { return gck::MatchImages(edited, b, warm); });
-    std::printf("%-18s %8.3f %8.2f %8.3f %8.3f | %8.3f %8.2f %8.3f %8.3f\n", name.c_str(),
-                first.seconds, first.seconds / again.seconds, first.error, again.error,
-                fresh.seconds, fresh.seconds / from_a.seconds, fresh.error, from_a.error);
+    gck::Timed first{gck::Field(), 1e30}, again{gck::Field(), 1e30};
+    gck::Timed fresh{gck::Field(), 1e30}, from_a{gck::Field(), 1e30};
+    gck::MatchOptions warm = options;
+    for (int round = 0; round < 3; ++round) {
+      gck::TimeInto([&] { return gck::MatchImages(a, b, options); }, &first);
+      warm.start_field = &first.field;
+      gck::TimeInto([&] { return gck::MatchImages(a, b, warm); }, &again);
+      gck::TimeInto([&] { return gck::MatchImages(edited, b, options); }, &fresh);
+      gck::TimeInto([&] { return gck::MatchImages(edited, b, warm); }, &from_a);
+    }
+    const double e_first = first.field.MeanRmsError(), e_again = again.field.MeanRmsError();
+    const double e_fresh = fresh.field.MeanRmsError(), e_edited = from_a.field.MeanRmsError();
+    std::printf("%-20s %8.3f %8.2f %8.3f %8.3f | %8.3f %8.2f %8.3f %8.3f\n", pair.name.c_str(),
+                first.seconds, first.seconds / again.seconds, e_first, e_again, fresh.seconds,
+                fresh.seconds / from_a.seconds, e_fresh, e_edited);
     again_speed += first.seconds / again.seconds;
     edited_speed += fresh.seconds / from_a.seconds;
-    worst_again = std::max(worst_again, again.error / first.error - 1);
-    worst_edited = std::max(worst_edited, from_a.error / fresh.error - 1);
-    mean_edited += from_a.error / fresh.error - 1;
-    ++pairs;
+    worst_again = std::max(worst_again, e_again / e_first - 1);
+    worst_edited = std::max(worst_edited, e_edited / e_fresh - 1);
+    edited_change += e_edited / e_fresh - 1;
+    ++measured;
   }
-  std::printf("mean speed-up: again %.2fx, edited %.2fx; error change (share of the fresh match's): "
-              "again at worst %+.4f; edited %+.4f in the mean, %+.4f at worst\n",
-              again_speed / pairs, edited_speed / pairs, worst_again, mean_edited / pairs,
-              worst_edited);
+  if (measured == 0) return 1;
+  std::printf("means over %d pairs: again %.2fx as fast, error at worst %+.4f of the first; edited "
+              "%.2fx as fast, error %+.4f of the fresh match's in the mean, %+.4f at worst\n",
+              measured, again_speed / measured, worst_again, edited_speed / measured,
+              edited_change / measured, worst_edited);
   return 0;
 }
