@@ -89,6 +89,7 @@ setup(
             "gckmatch._gckmatch",
             sources(),
             include_dirs=["."] + stb_include_dirs(),
+            libraries=["z"],
             extra_compile_args=compile_args,
             extra_link_args=link_args,
             cxx_std=17,

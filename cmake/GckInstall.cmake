@@ -42,11 +42,11 @@ endforeach()
 
 # One archive, libgckmatch.a: the matcher's, the cores' and the file reader's and writers' objects,
 # so the exported target carries everything it needs. The image coder (stb) is compiled in with
-# internal linkage: a consumer needs neither stb's headers nor its library.
+# internal linkage: a consumer needs neither stb's headers nor its library, only the system's zlib.
 add_library(gckmatch_matcher STATIC
   $<TARGET_OBJECTS:gck_matcher> $<TARGET_OBJECTS:gck_cores> $<TARGET_OBJECTS:gck_io>)
 target_include_directories(gckmatch_matcher INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
-target_link_libraries(gckmatch_matcher INTERFACE Threads::Threads)
+target_link_libraries(gckmatch_matcher INTERFACE Threads::Threads ZLIB::ZLIB)
 target_compile_features(gckmatch_matcher INTERFACE cxx_std_17)
 set_target_properties(gckmatch_matcher PROPERTIES OUTPUT_NAME gckmatch EXPORT_NAME matcher)
 

@@ -67,13 +67,19 @@ Image OffsetsPicture(const Field& field, int32_t rows, int32_t cols) {
     std::nth_element(lengths.begin(), at, lengths.end());
     longest = *at > 0 ? *at : *std::max_element(lengths.begin(), lengths.end());
   }
-  if (field.rows > 0 && field.cols > 0)
+  if (field.rows > 0 && field.cols > 0) {
+    // Neighbours mostly share their offset: its colour is worked out once per run of them.
+    int32_t last_down = 0, last_right = 0;
+    Rgb last = Colour(0, 0, longest);
     for (int32_t c = 0; c < cols; ++c)
       for (int32_t r = 0; r < rows; ++r) {
         int32_t down, right;
         offset(std::min(r, field.rows - 1), std::min(c, field.cols - 1), &down, &right);
-        put(r, c, Colour(down, right, longest));
+        if (down != last_down || right != last_right)
+          last = Colour(down, right, longest), last_down = down, last_right = right;
+        put(r, c, last);
       }
+  }
   const int32_t radius = side / 2;
   for (int32_t y = -radius; y <= radius; ++y)
     for (int32_t x = -radius; x <= radius; ++x)

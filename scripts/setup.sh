@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake g++ make ninja-build pkg-config binutils
   libgtest-dev libbenchmark-dev
-  libpng-dev libjpeg-dev libstb-dev
+  libpng-dev libjpeg-dev libstb-dev zlib1g-dev
   octave liboctave-dev
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64
   clang libclang-rt-14-dev
