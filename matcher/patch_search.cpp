@@ -130,6 +130,21 @@ class AnchorSearch {
     Measure(q, b_.image->at(row, col), stride_b_);
   }
 
+  // Tries anchor q of B where the neighbour `step` columns before the anchor lists q moved back by
+  // that step, at `cost`: the two pairs of patches share all but one column, so the distance is
+  // that cost less the neighbour's own column plus the anchor's, two columns instead of the patch.
+  // (The same along rows reads a pixel from every column and costs more than it spares.)
+  void TryMoved(uint32_t q, uint32_t cost, int32_t step) {
+    if (q == self_match_ || Listed(q)) return;
+    const int32_t leaving = step > 0 ? -1 : a_.width, entering = step > 0 ? a_.width - 1 : 0;
+    const int32_t row = RowOf(q), col = ColOf(q);
+    const uint32_t left = InterleavedColumnSsd(a_.image->at(r_, c_ + leaving),
+                                               b_.image->at(row, col + leaving), column_bytes_);
+    const uint32_t entered = InterleavedColumnSsd(a_.image->at(r_, c_ + entering),
+                                                  b_.image->at(row, col + entering), column_bytes_);
+    Enter(q, cost - left + entered);
+  }
+
   // Tries anchor q of B from a copy of its patch, the columns one after another.
   void TryCopy(uint32_t q, const uint8_t* copy) {
     if (q == self_match_ || Listed(q)) return;
@@ -147,9 +162,12 @@ class AnchorSearch {
   // Enters q, whose patch starts at `patch_b` with columns `stride` apart, if it beats the list.
   void Measure(uint32_t q, const uint8_t* patch_b, size_t stride) {
     const uint32_t worst = costs_[k_ - 1];
-    const uint32_t cost =
-        InterleavedSsd(patch_a_, stride_a_, patch_b, stride, column_bytes_, a_.width, worst);
-    if (cost >= worst) return;
+    Enter(q, InterleavedSsd(patch_a_, stride_a_, patch_b, stride, column_bytes_, a_.width, worst));
+  }
+
+  // Enters q at `cost` if that beats the list.
+  void Enter(uint32_t q, uint32_t cost) {
+    if (cost >= costs_[k_ - 1]) return;
     if (k_ == 1) {
       matches_[0] = q, costs_[0] = cost;
       return;
@@ -284,10 +302,13 @@ void SearchBand(const PatchGrid& a, const PatchGrid& b, const SearchPlan& plan, 
         }
       }
       if (c - step >= 0 && c - step < a.cols) {
-        const uint32_t* n = &lists->matches[(size_t(r) + size_t(c - step) * a.rows) * k];
+        // Their distances follow from the neighbour's by one column each.
+        const size_t n = (size_t(r) + size_t(c - step) * a.rows) * k;
         for (int32_t s = 0; s < k; ++s) {
-          const int32_t col = ColOf(n[s]) + step;
-          if (col >= 0 && col < b.cols) search.Try(RowOf(n[s]), col, false);
+          const uint32_t match = lists->matches[n + s];
+          const int32_t col = ColOf(match) + step;
+          if (col >= 0 && col < b.cols)
+            search.TryMoved(Pack(RowOf(match), col), lists->costs[n + s], step);
         }
       }
       if (plan.searched && !plan.searched[size_t(r) + size_t(c) * a.rows]) continue;
