@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "matcher/exact_copies.h"
 #include "matcher/split_mix.h"
 #include "matcher/thread_team.h"
 
@@ -264,6 +265,7 @@ void SearchBand(const PatchGrid& a, const PatchGrid& b, const SearchPlan& plan, 
   const int32_t dims = tree ? tree->dims : 0;
   // The leaf of each anchor of the column at hand, found for the whole column at once.
   std::vector<uint32_t> own_leaves(tree ? a.rows : 0);
+  const CopyTable* copies = pass == 0 ? plan.copies : nullptr;
   for (int32_t i = 0; i <= last - first; ++i) {
     CheckCancelled();
     const int32_t c = forward ? first + i : last - i;
@@ -291,7 +293,13 @@ void SearchBand(const PatchGrid& a, const PatchGrid& b, const SearchPlan& plan, 
           _mm_prefetch(reinterpret_cast<const char*>(&tree->anchors[first]), _MM_HINT_T0);
         }
       }
+      if (copies && j + 8 < a.rows)
+        copies->Prefetch(uint32_t(row_at(j + 8)) + uint32_t(c) * uint32_t(a.rows));
       search.Start(r, c);
+      if (copies)
+        for (uint32_t q = copies->First(uint32_t(r) + uint32_t(c) * uint32_t(a.rows)); q != CopyTable::kNone && !search.settled();
+             q = copies->Next(q))
+          search.Try(int32_t(q % uint32_t(b.rows)), int32_t(q / uint32_t(b.rows)), false);
       if (search.settled()) continue;
       // The neighbours visited just before: their matches, moved along by one pixel.
       if (r - step >= 0 && r - step < a.rows) {
