@@ -58,6 +58,7 @@ bool ApplySettings(const char* text, MatchOptions* options) {
     else if (key == "tree_anchors") options->tree_anchors = value;
     else if (key == "step") options->tree_step = value;
     else if (key == "tree_level") options->tree_level = value;
+    else if (key == "copies") options->copy_table = value != 0;
     else {
       std::fprintf(stderr, "unknown setting '%s'\n", key.c_str());
       return false;

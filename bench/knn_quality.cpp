@@ -6,10 +6,11 @@
 //   rank s   the mean error of the listed s-th entries as a ratio to the exact s-th's, and over
 //            all k ranks,
 //   zeros    of the true k nearest at distance 0 (exact duplicates), the share listed,
-//   time     the time of the k lists as a ratio to the time of k = 1 with the same setting.
+//   time     the time of the k lists as a ratio to the time of k = 1 with the same setting (without
+//            the changes GCK_TRY makes, which apply to the k lists only).
 // Run: knn_quality DEVSET_DIR [--part tune|held|all] [pair names...]   (default part: held)
 // GCK_K (default 4), GCK_SELF=1 (each image of A against itself), GCK_QUALITY (default "default"),
-// GCK_TRY="key=value,..." (the setting with those changes, as in matcher_quality).
+// GCK_TRY="key=value,..." (the k lists with those changes, as in matcher_quality).
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -105,7 +106,8 @@ int main(int argc, char** argv) {
   gck::MatchOptions options = gck::QualityOptions(quality);
   options.width = kWidth;
   options.threads = 1;
-  if (!gck::ApplySettings(std::getenv("GCK_TRY"), &options)) return 2;
+  gck::MatchOptions tried = options;
+  if (!gck::ApplySettings(std::getenv("GCK_TRY"), &tried)) return 2;
 
   std::printf("part: %s, %zu pairs, k = %d%s, quality %s\n", part.c_str(), pairs.size(), k,
               self ? ", each A with itself" : "", gck::SettingName(quality));
@@ -125,7 +127,7 @@ int main(int argc, char** argv) {
     }
     const bool small = a.plane() + (self ? a.plane() : b.plane()) < 2'000'000;
     const auto run = [&](int32_t list) {
-      gck::MatchOptions o = options;
+      gck::MatchOptions o = list == 1 ? options : tried;
       o.k = list;
       return self ? gck::MatchSelf(a, o) : gck::MatchImages(a, b, o);
     };

@@ -221,4 +221,8 @@ uint32_t InterleavedSsd(const uint8_t* a, size_t stride_a, const uint8_t* b, siz
   return total;
 }
 
+uint32_t InterleavedColumnSsd(const uint8_t* a, const uint8_t* b, int32_t bytes) {
+  return ColumnSsd(a, b, bytes);
+}
+
 }  // namespace gck

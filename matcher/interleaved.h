@@ -32,6 +32,10 @@ Image Deinterleave(const InterleavedImage& image);
 uint32_t InterleavedSsd(const uint8_t* a, size_t stride_a, const uint8_t* b, size_t stride_b,
                         int32_t column_bytes, int32_t width, uint32_t limit);
 
+// The same sum over one patch column, `bytes` bytes at a and at b: the column by which the
+// patches of two neighbouring anchors differ.
+uint32_t InterleavedColumnSsd(const uint8_t* a, const uint8_t* b, int32_t bytes);
+
 // Whether InterleavedSsd may use its AVX2 kernels where the processor has them (it does from the
 // start); returns whether it will. The other kernels give the same sums: tests compare them.
 bool AllowAvx2(bool allow);

@@ -38,6 +38,8 @@ struct MatchOptions {
                               // its first matches (at most 8)
   int32_t leaf_tries = 0;     // leaf members measured per anchor, those whose vectors lie closest
                               // (0: every member the vectors' bound leaves a chance; at most 32)
+  bool copy_table = true;     // with k > 1, every anchor meets the exact copies of its patch in
+                              // B through a table of the patches' hashes
   int32_t good_enough = 2;    // an anchor whose matches differ by at most this squared amount per
                               // pixel and channel skips the tree
   // A field to start from instead of a random start and the coarse levels: for every anchor of A,

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "matcher/exact_copies.h"
 #include "matcher/split_mix.h"
 #include "matcher/thread_team.h"
 
@@ -130,6 +131,21 @@ class AnchorSearch {
     Measure(q, b_.image->at(row, col), stride_b_);
   }
 
+  // Tries anchor q of B where the neighbour `step` columns before the anchor lists q moved back by
+  // that step, at `cost`: the two pairs of patches share all but one column, so the distance is
+  // that cost less the neighbour's own column plus the anchor's, two columns instead of the patch.
+  // (The same along rows reads a pixel from every column and costs more than it spares.)
+  void TryMoved(uint32_t q, uint32_t cost, int32_t step) {
+    if (q == self_match_ || Listed(q)) return;
+    const int32_t leaving = step > 0 ? -1 : a_.width, entering = step > 0 ? a_.width - 1 : 0;
+    const int32_t row = RowOf(q), col = ColOf(q);
+    const uint32_t left = InterleavedColumnSsd(a_.image->at(r_, c_ + leaving),
+                                               b_.image->at(row, col + leaving), column_bytes_);
+    const uint32_t entered = InterleavedColumnSsd(a_.image->at(r_, c_ + entering),
+                                                  b_.image->at(row, col + entering), column_bytes_);
+    Enter(q, cost - left + entered);
+  }
+
   // Tries anchor q of B from a copy of its patch, the columns one after another.
   void TryCopy(uint32_t q, const uint8_t* copy) {
     if (q == self_match_ || Listed(q)) return;
@@ -147,9 +163,12 @@ class AnchorSearch {
   // Enters q, whose patch starts at `patch_b` with columns `stride` apart, if it beats the list.
   void Measure(uint32_t q, const uint8_t* patch_b, size_t stride) {
     const uint32_t worst = costs_[k_ - 1];
-    const uint32_t cost =
-        InterleavedSsd(patch_a_, stride_a_, patch_b, stride, column_bytes_, a_.width, worst);
-    if (cost >= worst) return;
+    Enter(q, InterleavedSsd(patch_a_, stride_a_, patch_b, stride, column_bytes_, a_.width, worst));
+  }
+
+  // Enters q at `cost` if that beats the list.
+  void Enter(uint32_t q, uint32_t cost) {
+    if (cost >= costs_[k_ - 1]) return;
     if (k_ == 1) {
       matches_[0] = q, costs_[0] = cost;
       return;
@@ -246,6 +265,7 @@ void SearchBand(const PatchGrid& a, const PatchGrid& b, const SearchPlan& plan, 
   const int32_t dims = tree ? tree->dims : 0;
   // The leaf of each anchor of the column at hand, found for the whole column at once.
   std::vector<uint32_t> own_leaves(tree ? a.rows : 0);
+  const CopyTable* copies = pass == 0 ? plan.copies : nullptr;
   for (int32_t i = 0; i <= last - first; ++i) {
     CheckCancelled();
     const int32_t c = forward ? first + i : last - i;
@@ -273,10 +293,17 @@ void SearchBand(const PatchGrid& a, const PatchGrid& b, const SearchPlan& plan, 
           _mm_prefetch(reinterpret_cast<const char*>(&tree->anchors[first]), _MM_HINT_T0);
         }
       }
+      if (copies && j + 8 < a.rows)
+        copies->Prefetch(uint32_t(row_at(j + 8)) + uint32_t(c) * uint32_t(a.rows));
       search.Start(r, c);
       const uint8_t effort =
           plan.effort ? plan.effort[size_t(r) + size_t(c) * a.rows] : uint8_t{kSearch};
       if (effort == kLeave || search.settled()) continue;
+      if (copies)
+        for (uint32_t q = copies->First(uint32_t(r) + uint32_t(c) * uint32_t(a.rows));
+             q != CopyTable::kNone && !search.settled(); q = copies->Next(q))
+          search.Try(int32_t(q % uint32_t(b.rows)), int32_t(q / uint32_t(b.rows)), false);
+      if (search.settled()) continue;
       // The neighbours visited just before: their matches, moved along by one pixel.
       if (r - step >= 0 && r - step < a.rows) {
         const uint32_t* n = &lists->matches[(size_t(r - step) + size_t(c) * a.rows) * k];
@@ -286,10 +313,13 @@ void SearchBand(const PatchGrid& a, const PatchGrid& b, const SearchPlan& plan, 
         }
       }
       if (c - step >= 0 && c - step < a.cols) {
-        const uint32_t* n = &lists->matches[(size_t(r) + size_t(c - step) * a.rows) * k];
+        // Their distances follow from the neighbour's by one column each.
+        const size_t n = (size_t(r) + size_t(c - step) * a.rows) * k;
         for (int32_t s = 0; s < k; ++s) {
-          const int32_t col = ColOf(n[s]) + step;
-          if (col >= 0 && col < b.cols) search.Try(RowOf(n[s]), col, false);
+          const uint32_t match = lists->matches[n + s];
+          const int32_t col = ColOf(match) + step;
+          if (col >= 0 && col < b.cols)
+            search.TryMoved(Pack(RowOf(match), col), lists->costs[n + s], step);
         }
       }
       if (effort != kSearch) continue;

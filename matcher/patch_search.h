@@ -11,6 +11,8 @@
 
 namespace gck {
 
+class CopyTable;
+
 // The anchors of one image at one level: the pixels whose width x width patch lies inside it.
 struct PatchGrid {
   const InterleavedImage* image = nullptr;
@@ -61,6 +63,9 @@ struct SearchPlan {
                              // its first list entries (at most 8)
   int32_t leaf_tries = 0;    // leaf members measured per anchor, those of closest vectors (0: all
                              // that the vectors' bound leaves a chance; at most 32)
+  // Optional: B's anchors by the hash of their patch. In the first pass each anchor first tries
+  // the anchors of B whose patch hashes as its own does, until its list holds only exact copies.
+  const CopyTable* copies = nullptr;
   // Optional, one Effort per anchor of A (p at p): how much of the search it takes.
   const uint8_t* effort = nullptr;
 };

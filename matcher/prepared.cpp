@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cmath>
 
+#include "matcher/exact_copies.h"
 #include "matcher/kernel_chain.h"
 #include "matcher/pyramid.h"
 #include "matcher/split_mix.h"
@@ -346,6 +347,12 @@ Field MatchPrepared(PreparedImage& a, PreparedImage& b, const MatchOptions& opti
       plan.tree = &b.tree;
       plan.leaf_tries = options.leaf_tries;
       plan.entry_leaves = options.entry_leaves;
+    }
+    // Lists of several entries where patches repeat exactly: every copy, at a fixed cost.
+    std::unique_ptr<CopyTable> copies;
+    if (l == 0 && options.k > 1 && options.copy_table) {
+      copies = std::make_unique<CopyTable>(grid_a, grid_b, self);
+      plan.copies = copies.get();
     }
     Search(grid_a, grid_b, plan, &lists);
     ReportProgress(total - l, total);

@@ -193,6 +193,29 @@ TEST(MatchImages, KBestListsAreDistinctAndSortedAndNoBetterThanTheNearest) {
   }
 }
 
+// Exact copies of a patch scattered over noise, where no neighbour leads from one to another: a
+// k list holds as many of them as it has room for, between images and within one.
+TEST(MatchImages, KListsHoldEveryExactCopyTheyHaveRoomFor) {
+  std::mt19937 rng(31);
+  Image b = BlankImage(120, 140, 1);
+  for (uint8_t& v : b.pixels) v = uint8_t(rng());
+  const int places[][2] = {{5, 9}, {100, 20}, {60, 120}, {17, 77}, {90, 100}};
+  for (const auto& at : places)
+    for (int c = 0; c < 6; ++c)
+      for (int r = 0; r < 6; ++r) b.at(at[0] + r, at[1] + c, 0) = b.at(40 + r, 50 + c, 0);
+  for (const bool self : {false, true}) {
+    MatchOptions options;
+    options.k = 4;
+    options.width = 6;
+    const Field field = self ? MatchSelf(b, options) : MatchImages(b, b, options);
+    for (const auto& at : places) {
+      const size_t p = at[0] + size_t(at[1]) * field.rows;
+      for (int s = 0; s < 4; ++s)
+        ASSERT_EQ(field.errors[p * 4 + s], 0.0f) << "self " << self << " entry " << s;
+    }
+  }
+}
+
 TEST(MatchSelf, ListsHoldOtherAnchorsOnly) {
   std::mt19937 rng(27);
   const Image a = Scene(rng, 31, 29, 3);
