@@ -13,8 +13,9 @@ namespace {
 // than its match in the pair before: noise and slow changes of light leave it be.
 constexpr float kSettleMargin = 0.1f;
 // Motion between frames is local: the anchors a temporal start leaves unsettled are searched near
-// their start and never with the tree; the start's mean error more than 4 times the previous
-// field's (steady clips stay within 2.5), or less than a quarter, is a scene cut.
+// their start and never with the tree; the start's mean error more than twice the previous
+// field's, or less than half, is a scene cut (a steady clip's stutters of 2 to 2.5 times are
+// better matched afresh too).
 constexpr StartSearch kTemporalSearch{8, 1, 2.0, true, 2.0};
 
 }  // namespace
