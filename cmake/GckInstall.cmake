@@ -6,10 +6,10 @@
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
-# The public headers, named one by one: images and their files, the options, the field, the match
-# calls (pairs and video) and their error. Everything else of the project is internal and stays out.
+# The public headers, named one by one: images and their files (and what stops writing one), the
+# options, the field, the match calls (pairs and video) and their error. Everything else of the project is internal and stays out.
 set(GCK_PUBLIC_HEADERS matcher/image.h matcher/field.h matcher/matcher.h matcher/sequence.h
-                       io/image_file.h)
+                       io/image_file.h io/stop.h)
 
 # In the tree these headers include each other as "matcher/field.h"; installed they sit side by side
 # and include each other as <gckmatch/field.h>. The installed copies are made here, in

@@ -116,9 +116,10 @@ bool ReadErrorsNpy(const std::string& path, Field* field, std::string* error) {
   return true;
 }
 
-bool WriteFieldCsv(std::FILE* file, const Field& field) {
+bool WriteFieldCsv(std::FILE* file, const Field& field, const Stop& stop) {
   bool ok = std::fprintf(file, "row,col,slot,match_row,match_col,error\n") > 0;
   for (int32_t r = 0; r < field.rows && ok; ++r) {
+    if (Stopped(stop)) return false;
     for (int32_t c = 0; c < field.cols && ok; ++c) {
       for (int32_t s = 0; s < field.k; ++s) {
         const size_t e = (r + size_t(c) * field.rows) * field.k + s;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "io/stop.h"
 #include "matcher/field.h"
 
 namespace gck {
@@ -23,6 +24,6 @@ bool ReadErrorsNpy(const std::string& path, Field* field, std::string* error);
 
 // One line per entry: row,col,slot,match_row,match_col,error (0-based; error as in Field). Returns
 // false when a write fails.
-bool WriteFieldCsv(std::FILE* file, const Field& field);
+bool WriteFieldCsv(std::FILE* file, const Field& field, const Stop& stop = {});
 
 }  // namespace gck

@@ -6,7 +6,8 @@
 
 namespace gck {
 
-Image Reconstruct(const Field& field, const Image& b, int32_t rows, int32_t cols) {
+Image Reconstruct(const Field& field, const Image& b, int32_t rows, int32_t cols,
+                  const Stop& stop) {
   Image out = BlankImage(rows, cols, b.channels);
   const size_t plane = out.plane();
   const int32_t w = field.width;
@@ -16,6 +17,7 @@ Image Reconstruct(const Field& field, const Image& b, int32_t rows, int32_t cols
     uint32_t* sum = sums.data() + k * plane;
     const uint8_t* from = b.pixels.data() + k * b.plane();
     for (int32_t c = 0; c < field.cols; ++c) {
+      if (c % 64 == 0 && Stopped(stop)) return Image();
       for (int32_t r = 0; r < field.rows; ++r) {
         const size_t p = (r + size_t(c) * field.rows) * field.k;
         const uint8_t* patch = from + size_t(field.match_cols[p]) * b.rows + field.match_rows[p];

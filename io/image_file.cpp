@@ -123,20 +123,22 @@ bool ReadImage(const std::string& path, Image* image, std::string* error) {
   return true;
 }
 
-bool WritePng(std::FILE* file, const Image& image) {
+bool WritePng(std::FILE* file, const Image& image, const Stop& stop) {
   const int channels = image.channels;
   if ((channels != 1 && channels != 3) || image.rows < 1 || image.cols < 1 ||
       image.pixels.size() != image.plane() * size_t(channels))
     return false;
   std::vector<uint8_t> row_major(image.pixels.size());
-  for (int r = 0; r < image.rows; ++r)
+  for (int r = 0; r < image.rows; ++r) {
+    if (r % 64 == 0 && Stopped(stop)) return false;
     for (int c = 0; c < image.cols; ++c)
       for (int k = 0; k < channels; ++k)
         row_major[(static_cast<size_t>(r) * image.cols + c) * channels + k] = image.at(r, c, k);
+  }
   const auto put = [](void* to, void* data, int size) {
     std::fwrite(data, 1, static_cast<size_t>(size), static_cast<std::FILE*>(to));
   };
-  return stb::EncodePng(put, file, image.cols, image.rows, channels, row_major.data()) &&
+  return stb::EncodePng(put, file, image.cols, image.rows, channels, row_major.data(), stop) &&
          !std::ferror(file);
 }
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "io/stop.h"
 #include "matcher/image.h"
 
 namespace gck {
@@ -14,7 +15,8 @@ namespace gck {
 bool ReadImage(const std::string& path, Image* image, std::string* error);
 
 // Writes a 1- or 3-channel image of at least one pixel as PNG. Returns false, writing nothing, for
-// any other image (or pixels that do not match its size), and false when a write fails.
-bool WritePng(std::FILE* file, const Image& image);
+// any other image (or pixels that do not match its size), and false when a write fails or `stop`
+// asks to end it (then nothing more is written).
+bool WritePng(std::FILE* file, const Image& image, const Stop& stop = {});
 
 }  // namespace gck

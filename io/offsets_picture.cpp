@@ -40,7 +40,7 @@ constexpr int32_t kGap = 4;
 
 }  // namespace
 
-Image OffsetsPicture(const Field& field, int32_t rows, int32_t cols) {
+Image OffsetsPicture(const Field& field, int32_t rows, int32_t cols, const Stop& stop) {
   const int32_t side = KeySide(rows);
   Image out = BlankImage(rows, cols + (side > 0 ? kGap + side : 0), 3);
   std::fill(out.pixels.begin(), out.pixels.end(), uint8_t{255});
@@ -64,6 +64,7 @@ Image OffsetsPicture(const Field& field, int32_t rows, int32_t cols) {
   double longest = 0;
   if (!lengths.empty()) {
     const auto at = lengths.begin() + std::ptrdiff_t(0.95 * double(lengths.size() - 1));
+    if (Stopped(stop)) return Image();
     std::nth_element(lengths.begin(), at, lengths.end());
     longest = *at > 0 ? *at : *std::max_element(lengths.begin(), lengths.end());
   }
@@ -71,7 +72,8 @@ Image OffsetsPicture(const Field& field, int32_t rows, int32_t cols) {
     // Neighbours mostly share their offset: its colour is worked out once per run of them.
     int32_t last_down = 0, last_right = 0;
     Rgb last = Colour(0, 0, longest);
-    for (int32_t c = 0; c < cols; ++c)
+    for (int32_t c = 0; c < cols; ++c) {
+      if (c % 64 == 0 && Stopped(stop)) return Image();
       for (int32_t r = 0; r < rows; ++r) {
         int32_t down, right;
         offset(std::min(r, field.rows - 1), std::min(c, field.cols - 1), &down, &right);
@@ -79,6 +81,7 @@ Image OffsetsPicture(const Field& field, int32_t rows, int32_t cols) {
           last = Colour(down, right, longest), last_down = down, last_right = right;
         put(r, c, last);
       }
+    }
   }
   const int32_t radius = side / 2;
   for (int32_t y = -radius; y <= radius; ++y)

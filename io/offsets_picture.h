@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "io/stop.h"
 #include "matcher/field.h"
 #include "matcher/image.h"
 
@@ -13,7 +14,7 @@ namespace gck {
 // yellow-green, left cyan, up violet), the saturation the length, full from the length that 95 %
 // of the field's offsets stay within, and white is no offset. Beside it, on the right, the key: a
 // wheel whose every point has the colour of the offset from its centre to it, the rim being that
-// length.
-Image OffsetsPicture(const Field& field, int32_t rows, int32_t cols);
+// length. An empty image when `stop` asked to end it.
+Image OffsetsPicture(const Field& field, int32_t rows, int32_t cols, const Stop& stop = {});
 
 }  // namespace gck

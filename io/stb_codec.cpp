@@ -4,18 +4,43 @@
 
 #include <cstdlib>
 
+#include "io/stop.h"
+
 namespace {
 
+// The writer calls its compressor without a context: the stop of the picture this thread encodes.
+thread_local const gck::Stop* encoding_stop = nullptr;
+
 // PNG pictures are for the eye and may be large (12 MP outputs): zlib's fastest level, which
-// compresses better than the writer's own deflate and takes a third of its time.
+// compresses better than the writer's own deflate and takes a third of its time. A slice at a time,
+// so that a picture is given up soon after its stop asks.
 unsigned char* Deflate(unsigned char* data, int length, int* out_length, int /*quality*/) {
-  uLongf size = compressBound(uLong(length));
-  auto* out = static_cast<unsigned char*>(std::malloc(size));
-  if (out && compress2(out, &size, data, uLong(length), Z_BEST_SPEED) != Z_OK) {
+  constexpr uInt kSlice = 1 << 20;
+  const uLong bound = compressBound(uLong(length));
+  auto* out = static_cast<unsigned char*>(std::malloc(bound));
+  if (!out) return nullptr;
+  z_stream stream{};
+  if (deflateInit(&stream, Z_BEST_SPEED) != Z_OK) {
     std::free(out);
     return nullptr;
   }
-  if (out) *out_length = int(size);
+  stream.next_out = out;
+  stream.avail_out = uInt(bound);
+  int status = Z_OK;
+  for (int done = 0; status == Z_OK;) {
+    if (encoding_stop && gck::Stopped(*encoding_stop)) break;
+    const uInt slice = uInt(std::min<int>(length - done, int(kSlice)));
+    stream.next_in = data + done;
+    stream.avail_in = slice;
+    done += int(slice);
+    status = deflate(&stream, done == length ? Z_FINISH : Z_NO_FLUSH);
+  }
+  deflateEnd(&stream);
+  if (status != Z_STREAM_END) {
+    std::free(out);
+    return nullptr;
+  }
+  *out_length = int(stream.total_out);
   return out;
 }
 
@@ -40,6 +65,7 @@ unsigned char* Deflate(unsigned char* data, int length, int* out_length, int /*q
 #include <stb_image_write.h>
 #pragma GCC diagnostic pop
 
+#include <algorithm>
 #include <climits>
 
 namespace {
@@ -78,9 +104,12 @@ uint8_t* Load(const uint8_t* bytes, size_t size, int channels, int* width, int* 
 void Free(uint8_t* pixels) { stbi_image_free(pixels); }
 
 bool EncodePng(Sink sink, void* context, int width, int height, int channels,
-               const uint8_t* pixels) {
-  return stbi_write_png_to_func(sink, context, width, height, channels, pixels,
-                                width * channels) != 0;
+               const uint8_t* pixels, const Stop& stop) {
+  encoding_stop = &stop;
+  const bool written =
+      stbi_write_png_to_func(sink, context, width, height, channels, pixels, width * channels) != 0;
+  encoding_stop = nullptr;
+  return written;
 }
 
 }  // namespace gck::stb

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "io/stop.h"
+
 namespace gck::stb {
 
 // The width, height and stored channels of an encoded PNG or JPEG image; false, with stb's reason,
@@ -20,9 +22,9 @@ uint8_t* Load(const uint8_t* bytes, size_t size, int channels, int* width, int* 
 void Free(uint8_t* pixels);
 
 // Encodes row-major interleaved pixels as PNG, handing the bytes to `sink` as they come. False
-// when the image cannot be encoded.
+// when the image cannot be encoded or `stop` asked for the encoding to end (nothing handed then).
 using Sink = void (*)(void* context, void* data, int size);
 bool EncodePng(Sink sink, void* context, int width, int height, int channels,
-               const uint8_t* pixels);
+               const uint8_t* pixels, const Stop& stop = {});
 
 }  // namespace gck::stb

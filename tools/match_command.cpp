@@ -31,17 +31,19 @@ const std::vector<std::string> kOutputs = {"field.npy",  "errors.npy",  "reconst
 
 bool WriteOutputs(const MatchCommand& command, const Field& field, const Image& a,
                   const Image& b, OutputFolder* out, std::string* error) {
-  // Each file is made as it is written, so that a stop between files spares the rest.
+  // Each file is made as it is written, so that a stop between files spares the rest; the long
+  // ones (pictures, the text list) also give up within.
+  const Stop stop = [] { return Interruption() != 0; };
   std::vector<std::pair<std::string, std::function<bool(FILE*)>>> files = {
       {"field.npy", [&](FILE* f) { return WriteFieldNpy(f, field); }},
       {"errors.npy", [&](FILE* f) { return WriteErrorsNpy(f, field); }},
       {"reconstruction.png",
-       [&](FILE* f) { return WritePng(f, Reconstruct(field, b, a.rows, a.cols)); }},
-      {"errors.png", [&](FILE* f) { return WritePng(f, ErrorImage(field, a.rows, a.cols)); }},
+       [&](FILE* f) { return WritePng(f, Reconstruct(field, b, a.rows, a.cols, stop), stop); }},
+      {"errors.png", [&](FILE* f) { return WritePng(f, ErrorImage(field, a.rows, a.cols), stop); }},
       {"offsets.png",
-       [&](FILE* f) { return WritePng(f, OffsetsPicture(field, a.rows, a.cols)); }}};
+       [&](FILE* f) { return WritePng(f, OffsetsPicture(field, a.rows, a.cols, stop), stop); }}};
   if (command.csv)
-    files.emplace_back("field.csv", [&](FILE* f) { return WriteFieldCsv(f, field); });
+    files.emplace_back("field.csv", [&](FILE* f) { return WriteFieldCsv(f, field, stop); });
   for (const auto& [name, write] : files)
     if (!out->Write(name, write, error)) return false;
   const HoldInterruptions hold;

@@ -94,7 +94,8 @@ int RunSequence(const MatchCommand& command) {
     if (field) {
       const Pair pair{i - step, i, field->MeanRmsError()};
       const Image offsets =
-          command.offsets ? OffsetsPicture(*field, frame.rows, frame.cols) : Image();
+          command.offsets ? OffsetsPicture(*field, frame.rows, frame.cols, options.cancelled)
+                          : Image();
       if (!out.WritePair(pair.from, pair.to, *field, command.offsets ? &offsets : nullptr, &error))
         return stop(Interruption() ? "" : error);
       pairs.push_back(pair);

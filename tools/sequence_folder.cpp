@@ -88,7 +88,7 @@ bool SequenceFolder::WritePair(size_t from, size_t to, const Field& field, const
   OutputFolder out(path_, {}, stopped_);
   const auto field_file = [&](std::FILE* file) { return WriteFieldNpy(file, field); };
   const auto errors_file = [&](std::FILE* file) { return WriteErrorsNpy(file, field); };
-  const auto picture_file = [&](std::FILE* file) { return WritePng(file, *offsets); };
+  const auto picture_file = [&](std::FILE* file) { return WritePng(file, *offsets, stopped_); };
   if (!out.Write("field" + pair + ".npy", field_file, error) ||
       !out.Write("errors" + pair + ".npy", errors_file, error) ||
       (offsets && !out.Write("offsets" + pair + ".png", picture_file, error)))
