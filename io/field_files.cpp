@@ -1,5 +1,6 @@
 #include "io/field_files.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -22,21 +23,49 @@ void InRowOrder(const Field& field, Visit visit) {
               (size_t(r) * field.cols + c) * field.k + s);
 }
 
-}  // namespace
-
-bool WriteFieldNpy(std::FILE* file, const Field& field) {
-  std::vector<int32_t> matches(field.anchors() * field.k * 2);
-  InRowOrder(field, [&](size_t from, size_t to) {
-    matches[2 * to] = field.match_rows[from];
-    matches[2 * to + 1] = field.match_cols[from];
-  });
-  return WriteNpy(file, {field.rows, field.cols, field.k, 2}, matches);
+// Writes the field's entries as a .npy array in C order, rows first, `values` elements of T per
+// entry (put(from, to) fills those of entry `from` at `to`). A slice of about a megabyte of rows
+// at a time: read down the field's columns, written across, it stays in the caches, and a stop
+// is heard between slices.
+template <class T, class Put>
+bool WriteInRowSlices(std::FILE* file, const Field& field, std::vector<int64_t> shape,
+                      size_t values, Put put, const Stop& stop) {
+  const std::string header = NpyHeader(NpyType<T>::name, shape);
+  if (std::fwrite(header.data(), 1, header.size(), file) != header.size()) return false;
+  const size_t row = size_t(std::max(field.cols, 0)) * size_t(field.k) * values;
+  if (row == 0) return true;
+  const int32_t slice = int32_t(std::max<size_t>(1, (size_t{1} << 20) / (row * sizeof(T))));
+  std::vector<T> buffer(std::min<size_t>(size_t(slice), size_t(field.rows)) * row);
+  for (int32_t first = 0; first < field.rows; first += slice) {
+    if (Stopped(stop)) return false;
+    const int32_t last = std::min(field.rows, first + slice);
+    for (int32_t c = 0; c < field.cols; ++c)
+      for (int32_t r = first; r < last; ++r)
+        for (int32_t s = 0; s < field.k; ++s)
+          put((r + size_t(c) * field.rows) * field.k + s,
+              &buffer[(size_t(r - first) * field.cols + c) * field.k * values + s * values]);
+    const size_t count = size_t(last - first) * row;
+    if (std::fwrite(buffer.data(), sizeof(T), count, file) != count) return false;
+  }
+  return true;
 }
 
-bool WriteErrorsNpy(std::FILE* file, const Field& field) {
-  std::vector<float> errors(field.anchors() * field.k);
-  InRowOrder(field, [&](size_t from, size_t to) { errors[to] = field.errors[from]; });
-  return WriteNpy(file, {field.rows, field.cols, field.k}, errors);
+}  // namespace
+
+bool WriteFieldNpy(std::FILE* file, const Field& field, const Stop& stop) {
+  return WriteInRowSlices<int32_t>(
+      file, field, {field.rows, field.cols, field.k, 2}, 2,
+      [&](size_t from, int32_t* to) {
+        to[0] = field.match_rows[from];
+        to[1] = field.match_cols[from];
+      },
+      stop);
+}
+
+bool WriteErrorsNpy(std::FILE* file, const Field& field, const Stop& stop) {
+  return WriteInRowSlices<float>(
+      file, field, {field.rows, field.cols, field.k}, 1,
+      [&](size_t from, float* to) { *to = field.errors[from]; }, stop);
 }
 
 namespace {

@@ -10,10 +10,10 @@
 namespace gck {
 
 // The field as a rows x columns x k x 2 array in C order: the 0-based row and column of match s of
-// the patch at (r, c) at [r][c][s]. Returns false when a write fails.
-bool WriteFieldNpy(std::FILE* file, const Field& field);
+// the patch at (r, c) at [r][c][s]. Returns false when a write fails or `stop` asks to end it.
+bool WriteFieldNpy(std::FILE* file, const Field& field, const Stop& stop = {});
 // The patch errors of those matches as a rows x columns x k array.
-bool WriteErrorsNpy(std::FILE* file, const Field& field);
+bool WriteErrorsNpy(std::FILE* file, const Field& field, const Stop& stop = {});
 
 // The field of a rows x columns x k x 2 .npy array as WriteFieldNpy writes it (int32, or int64
 // as NumPy makes by default), without errors: false with a message naming the file when it holds

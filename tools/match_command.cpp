@@ -31,12 +31,12 @@ const std::vector<std::string> kOutputs = {"field.npy",  "errors.npy",  "reconst
 
 bool WriteOutputs(const MatchCommand& command, const Field& field, const Image& a,
                   const Image& b, OutputFolder* out, std::string* error) {
-  // Each file is made as it is written, so that a stop between files spares the rest; the long
-  // ones (pictures, the text list) also give up within.
+  // Each file is made as it is written, so that a stop between files spares the rest; each also
+  // gives up within, a slice at a time.
   const Stop stop = [] { return Interruption() != 0; };
   std::vector<std::pair<std::string, std::function<bool(FILE*)>>> files = {
-      {"field.npy", [&](FILE* f) { return WriteFieldNpy(f, field); }},
-      {"errors.npy", [&](FILE* f) { return WriteErrorsNpy(f, field); }},
+      {"field.npy", [&](FILE* f) { return WriteFieldNpy(f, field, stop); }},
+      {"errors.npy", [&](FILE* f) { return WriteErrorsNpy(f, field, stop); }},
       {"reconstruction.png",
        [&](FILE* f) { return WritePng(f, Reconstruct(field, b, a.rows, a.cols, stop), stop); }},
       {"errors.png", [&](FILE* f) { return WritePng(f, ErrorImage(field, a.rows, a.cols), stop); }},

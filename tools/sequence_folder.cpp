@@ -86,8 +86,8 @@ bool SequenceFolder::WritePair(size_t from, size_t to, const Field& field, const
   }
   const std::string pair = "_" + FrameNumber(from) + "_" + FrameNumber(to);
   OutputFolder out(path_, {}, stopped_);
-  const auto field_file = [&](std::FILE* file) { return WriteFieldNpy(file, field); };
-  const auto errors_file = [&](std::FILE* file) { return WriteErrorsNpy(file, field); };
+  const auto field_file = [&](std::FILE* file) { return WriteFieldNpy(file, field, stopped_); };
+  const auto errors_file = [&](std::FILE* file) { return WriteErrorsNpy(file, field, stopped_); };
   const auto picture_file = [&](std::FILE* file) { return WritePng(file, *offsets, stopped_); };
   if (!out.Write("field" + pair + ".npy", field_file, error) ||
       !out.Write("errors" + pair + ".npy", errors_file, error) ||

@@ -1,10 +1,9 @@
 #pragma once
 // The output folder of `gckmatch sequence`: frames.txt (the number and path of every frame), then
 // field_I_J.npy and errors_I_J.npy (and offsets_I_J.png, on request) for the pair of frames I and
-// J. Each pair is kept as soon as it
-// is written, so a run that stops at a bad frame, or is interrupted, keeps the pairs before it,
-// listed with every frame of the run in frames.txt; each file is written whole under a temporary
-// name first. A folder holds one run's files only: one that holds an earlier run's is refused,
+// J. Each pair is kept as soon as it is written, so a run that stops at a bad frame, or is
+// interrupted, keeps the pairs before it, listed with every frame of the run in frames.txt; each
+// file is written whole under a temporary name first. A folder holds one run's files only: one that holds an earlier run's is refused,
 // unless they are to be replaced, and then they are removed when the new run writes its first pair.
 
 #include <cstddef>

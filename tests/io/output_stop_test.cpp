@@ -59,6 +59,23 @@ TEST(OutputStops, EveryLongOutputGivesUpWithinAndIsUnchangedOtherwise) {
   std::fclose(plain);
   std::fclose(asked);
 
+  // The field files, written a slice at a time, read back as the field.
+  const std::string npy = path + ".npy";
+  for (const bool errors : {false, true}) {
+    file = std::fopen(npy.c_str(), "wb");
+    ASSERT_TRUE(errors ? WriteErrorsNpy(file, field, never) : WriteFieldNpy(file, field, never));
+    std::fclose(file);
+    Field read = field;
+    ASSERT_TRUE(errors ? ReadErrorsNpy(npy, &read, &error) : ReadFieldNpy(npy, &read, &error))
+        << error;
+    EXPECT_EQ(read.match_rows, field.match_rows);
+    EXPECT_EQ(read.match_cols, field.match_cols);
+    if (errors) {
+      EXPECT_EQ(read.errors, field.errors);
+    }
+  }
+  std::filesystem::remove(npy);
+
   EXPECT_EQ(Reconstruct(field, big, 1100, 1000, never).pixels,
             Reconstruct(field, big, 1100, 1000).pixels);
   EXPECT_EQ(OffsetsPicture(field, 1100, 1000, never).pixels,
@@ -73,6 +90,12 @@ TEST(OutputStops, EveryLongOutputGivesUpWithinAndIsUnchangedOtherwise) {
         std::FILE* out = std::tmpfile();
         const bool written = WritePng(out, wide, stop);
         EXPECT_TRUE(written || std::ftell(out) == 0);
+        std::fclose(out);
+        return written;
+      },
+      [&](const Stop& stop) {
+        std::FILE* out = std::tmpfile();
+        const bool written = WriteFieldNpy(out, field, stop) && WriteErrorsNpy(out, field, stop);
         std::fclose(out);
         return written;
       },
