@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "io/stop.h"
@@ -65,7 +66,6 @@ unsigned char* Deflate(unsigned char* data, int length, int* out_length, int /*q
 #include <stb_image_write.h>
 #pragma GCC diagnostic pop
 
-#include <algorithm>
 #include <climits>
 
 namespace {
