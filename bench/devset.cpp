@@ -78,4 +78,14 @@ void ParsePartAndNames(int argc, char** argv, std::string* part, std::vector<std
   }
 }
 
+bool PairsOfArguments(int argc, char** argv, const std::string& dir, std::string* part,
+                      std::vector<DevsetPair>* pairs) {
+  std::vector<std::string> names;
+  ParsePartAndNames(argc, argv, part, &names);
+  std::string error;
+  if (ReadDevset(dir, *part, names, pairs, &error)) return true;
+  std::fprintf(stderr, "%s\n", error.c_str());
+  return false;
+}
+
 }  // namespace gck

@@ -29,6 +29,11 @@ bool ApplySettings(const char* text, MatchOptions* options);
 // Splits "--part P" off the arguments after the folder; the rest are pair names.
 void ParsePartAndNames(int argc, char** argv, std::string* part, std::vector<std::string>* names);
 
+// The pairs of `dir` that the arguments after the folder ask for (`part` keeps its default unless
+// "--part" is given); false, with the reason on stderr, when there is no listing.
+bool PairsOfArguments(int argc, char** argv, const std::string& dir, std::string* part,
+                      std::vector<DevsetPair>* pairs);
+
 struct Timed {
   Field field;
   double seconds;

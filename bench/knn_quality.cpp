@@ -88,14 +88,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: knn_quality DEVSET_DIR [--part tune|held|all] [pair...]\n");
     return 2;
   }
-  std::string part = "held", error;
-  std::vector<std::string> names;
-  gck::ParsePartAndNames(argc, argv, &part, &names);
+  std::string part = "held";
   std::vector<gck::DevsetPair> pairs;
-  if (!gck::ReadDevset(argv[1], part, names, &pairs, &error)) {
-    std::fprintf(stderr, "%s\n", error.c_str());
-    return 1;
-  }
+  if (!gck::PairsOfArguments(argc, argv, argv[1], &part, &pairs)) return 1;
   const int32_t k = std::getenv("GCK_K") ? std::atoi(std::getenv("GCK_K")) : 4;
   const bool self = std::getenv("GCK_SELF") && std::string(std::getenv("GCK_SELF")) == "1";
   gck::Quality quality = gck::Quality::kDefault;
@@ -120,6 +115,7 @@ int main(int argc, char** argv) {
   size_t zeros = 0, zeros_found = 0;
   for (const gck::DevsetPair& pair : pairs) {
     Image a, b;
+    std::string error;
     if (!gck::ReadImage(pair.file_a, &a, &error) ||
         (!self && !gck::ReadImage(pair.file_b, &b, &error))) {
       std::fprintf(stderr, "%s\n", error.c_str());

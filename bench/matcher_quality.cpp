@@ -69,14 +69,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: matcher_quality DEVSET_DIR [--part tune|held|all] [pair...]\n");
     return 2;
   }
-  std::string part = "held", error;
-  std::vector<std::string> names;
-  gck::ParsePartAndNames(argc, argv, &part, &names);
+  std::string part = "held";
   std::vector<gck::DevsetPair> pairs;
-  if (!gck::ReadDevset(argv[1], part, names, &pairs, &error)) {
-    std::fprintf(stderr, "%s\n", error.c_str());
-    return 1;
-  }
+  if (!gck::PairsOfArguments(argc, argv, argv[1], &part, &pairs)) return 1;
   const char* only = std::getenv("GCK_METHODS");
   const auto wanted = [&](const std::string& name) {
     if (!only || name == "base5") return true;
@@ -131,6 +126,7 @@ int main(int argc, char** argv) {
   std::printf("%-20s %-8s %9s %10s %10s\n", "pair", "method", "seconds", "err/exact", "time/base5");
   for (const gck::DevsetPair& pair : pairs) {
     Image a, b;
+    std::string error;
     if (!gck::ReadImage(pair.file_a, &a, &error) || !gck::ReadImage(pair.file_b, &b, &error)) {
       std::fprintf(stderr, "%s\n", error.c_str());
       return 1;

@@ -36,14 +36,8 @@ gck::Image Edited(const gck::Image& a) {
 int main(int argc, char** argv) {
   const std::string folder = argc > 1 ? argv[1] : "build/devset";
   std::string part = "held";
-  std::vector<std::string> names;
-  gck::ParsePartAndNames(argc, argv, &part, &names);
   std::vector<gck::DevsetPair> pairs;
-  std::string error;
-  if (!gck::ReadDevset(folder, part, names, &pairs, &error)) {
-    std::fprintf(stderr, "%s\n", error.c_str());
-    return 1;
-  }
+  if (!gck::PairsOfArguments(argc, argv, folder, &part, &pairs)) return 1;
   std::printf("%s part, default setting, one thread; time: fresh / warm, error: mean RMS\n",
               part.c_str());
   std::printf("%-20s %8s %8s %8s %8s | %8s %8s %8s %8s\n", "pair", "first s", "again x",
@@ -52,6 +46,7 @@ int main(int argc, char** argv) {
   int measured = 0;
   for (const gck::DevsetPair& pair : pairs) {
     gck::Image a, b;
+    std::string error;
     if (!gck::ReadImage(pair.file_a, &a, &error) ||
         !gck::ReadImage(pair.file_b, &b, &error)) {
       std::fprintf(stderr, "%s\n", error.c_str());

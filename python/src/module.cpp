@@ -88,16 +88,21 @@ Field StartOf(const Positions& rows, const Positions& cols, const py::object& er
   return start;
 }
 
+// The start field given as init, if any, kept in `start` for the match that `options` describe.
+void UseStart(const py::object& rows, const py::object& cols, const py::object& errors,
+              Field* start, MatchOptions* options) {
+  if (rows.is_none()) return;
+  *start = StartOf(rows.cast<Positions>(), cols.cast<Positions>(), errors);
+  options->start_field = start;
+}
+
 py::tuple Match(const py::array& a, const py::array& b, int32_t width, int32_t k, uint64_t seed,
                 int32_t threads, const std::string& quality, const py::object& progress,
                 const py::object& init_rows, const py::object& init_cols,
                 const py::object& init_errors) {
   MatchOptions options = OptionsOf(width, k, seed, threads, quality, progress);
   Field start;
-  if (!init_rows.is_none()) {
-    start = StartOf(init_rows.cast<Positions>(), init_cols.cast<Positions>(), init_errors);
-    options.start_field = &start;
-  }
+  UseStart(init_rows, init_cols, init_errors, &start, &options);
   const PixelView view_a = ViewOf(a), view_b = ViewOf(b);
   Image image_a = ShapeOf(view_a), image_b = ShapeOf(view_b);
   CheckMatchable(image_a, image_b, options);
@@ -118,10 +123,7 @@ py::tuple MatchOwn(const py::array& a, int32_t width, int32_t k, uint64_t seed, 
                    const py::object& init_errors) {
   MatchOptions options = OptionsOf(width, k, seed, threads, quality, progress);
   Field start;
-  if (!init_rows.is_none()) {
-    start = StartOf(init_rows.cast<Positions>(), init_cols.cast<Positions>(), init_errors);
-    options.start_field = &start;
-  }
+  UseStart(init_rows, init_cols, init_errors, &start, &options);
   const PixelView view = ViewOf(a);
   Image image = ShapeOf(view);
   CheckMatchable(image, image, options, /*self=*/true);
